@@ -1,0 +1,33 @@
+# lpt_library(name SOURCES ... DEPS ...): a static library of our own code.
+function(lpt_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${LPT_WARNINGS})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(LPT_PLATFORM_INCLUDE)
+    target_include_directories(${name} SYSTEM BEFORE PUBLIC ${LPT_PLATFORM_INCLUDE})
+  endif()
+  if(A_DEPS)
+    target_link_libraries(${name} PUBLIC ${A_DEPS})
+  endif()
+endfunction()
+
+# lpt_test(name SOURCES ... DEPS ...): a GoogleTest program registered with CTest.
+function(lpt_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${LPT_WARNINGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  if(LPT_PLATFORM_INCLUDE)
+    target_include_directories(${name} SYSTEM BEFORE PRIVATE ${LPT_PLATFORM_INCLUDE})
+  endif()
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "PLATFORM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry.json")
+endfunction()
+
+# lpt_glob(var dir): the .cpp files of a folder (new files are picked up at the next build).
+function(lpt_glob var dir)
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*.cpp)
+  set(${var} ${files} PARENT_SCOPE)
+endfunction()

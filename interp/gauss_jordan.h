@@ -1,0 +1,45 @@
+// In-place matrix inversion by Gauss-Jordan elimination with full pivoting.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// A square matrix of doubles kept as one row pointer per row, so that rows
+// can be exchanged by exchanging pointers. The rows live in one block, each
+// starting on a 64-byte boundary.
+class RowMatrix {
+public:
+    RowMatrix() = default;
+    explicit RowMatrix(int n);
+
+    RowMatrix(const RowMatrix&) = delete;
+    RowMatrix& operator=(const RowMatrix&) = delete;
+    RowMatrix(RowMatrix&&) noexcept = default;
+    RowMatrix& operator=(RowMatrix&&) noexcept = default;
+
+    int Size() const { return size_; }
+    double* operator[](int row) { return rows_[static_cast<std::size_t>(row)]; }
+    const double* operator[](int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    double** Rows() { return rows_.data(); }
+
+private:
+    int size_ = 0;
+    std::vector<double> storage_;
+    std::vector<double*> rows_;
+};
+
+// Inverts the n x n matrix given by its row pointers in place and returns
+// true, or returns false for a singular matrix (one whose largest remaining
+// candidate pivot is exactly zero; there is no tolerance). Rows may come back
+// exchanged in the pointer array; rows[i] then points at row i of the
+// inverse.
+//
+// Pivots are chosen and every element is computed exactly as in the textbook
+// loop order: per pass, the first largest |a[j][k]| over unused rows j and
+// unused columns k in row-major order; the pivot row scaled by 1/pivot; every
+// other row updated as a[r][k] - a[p][k] * a[r][p]; the column exchanges
+// undone last-pass first. The loops are only regrouped (pivot search fused
+// into the previous pass, columns held in a different physical order), so the
+// results are bit-identical to that order as long as the library is compiled
+// without floating-point contraction.
+bool GaussJordanInvert(double** rows, int n);

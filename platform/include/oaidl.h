@@ -1,0 +1,3 @@
+// Native look-alike of <oaidl.h>.
+#pragma once
+#include "objbase.h"

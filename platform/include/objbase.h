@@ -1,0 +1,4 @@
+// Native look-alike of <objbase.h>.
+#pragma once
+#include "windows.h"
+#include "lpt/com.h"

@@ -1,0 +1,3 @@
+// Native look-alike of <objidl.h>.
+#pragma once
+#include "objbase.h"

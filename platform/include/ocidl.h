@@ -1,0 +1,3 @@
+// Native look-alike of <ocidl.h>.
+#pragma once
+#include "objbase.h"

@@ -1,0 +1,3 @@
+// Native look-alike of <oleauto.h>.
+#pragma once
+#include "objbase.h"

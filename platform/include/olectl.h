@@ -1,0 +1,3 @@
+// Native look-alike of <olectl.h>.
+#pragma once
+#include "objbase.h"

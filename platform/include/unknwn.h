@@ -1,0 +1,3 @@
+// Native look-alike of <unknwn.h>.
+#pragma once
+#include "objbase.h"

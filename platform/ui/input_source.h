@@ -1,0 +1,52 @@
+// Where the native user32 layer takes the user's answers from. A test installs a
+// scripted source that records every message box; a batch run prints them; an
+// interactive front end can be another source.
+#pragma once
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct MessageBoxRecord {
+    HWND owner;
+    std::string caption;
+    std::string text;
+    UINT flags;
+};
+
+class InputSource {
+public:
+    virtual ~InputSource() = default;
+    // Shown a message box; returns the id of the button the user pressed.
+    virtual int OnMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) = 0;
+};
+
+// Installs a source for the calling thread and returns the previous one (null
+// restores the default, which prints each box to stderr and presses its first button).
+InputSource* SetInputSource(InputSource* source);
+InputSource& CurrentInputSource();
+
+// Records every message box and answers from a queue (the first button when the queue is empty).
+class RecordingInputSource : public InputSource {
+public:
+    int OnMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+    std::vector<MessageBoxRecord> boxes;
+    std::deque<int> answers;
+};
+
+// Installs a source for the lifetime of a scope.
+class ScopedInputSource {
+public:
+    explicit ScopedInputSource(InputSource& source) : previous_(SetInputSource(&source)) {}
+    ~ScopedInputSource() { SetInputSource(previous_); }
+    ScopedInputSource(const ScopedInputSource&) = delete;
+    ScopedInputSource& operator=(const ScopedInputSource&) = delete;
+
+private:
+    InputSource* previous_;
+};
+
+}  // namespace platform

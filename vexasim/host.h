@@ -1,0 +1,173 @@
+// The stand-in host: an in-memory implementation of the host object model with
+// real COM reference counting, fault injection, a record of the calls made and
+// counts of the references handed out, so that a test can prove that everything
+// the wizard took was released.
+//
+// Call names are "<Object>.<member>" with the C++ member name of host/vexa.h and
+// "get_" dropped: "Elements.Item", "Application.MainWindowHandle", "Parameter.Value"
+// (get), "Parameter.put_Value", "Trace.put_Color", "Simulator.Analyze".
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/com_ptr.h"
+#include "host/vexa.h"
+
+namespace vexasim {
+
+// Each item carries an id, unique in its host, by which the COM object that stands
+// for it finds it again (the vectors may move); 0 asks the host to assign one.
+// A COM object whose item was removed from the project answers E_FAIL.
+struct ParameterData {
+    long id = 0;
+    std::string name;
+    double value = 0.0;  // base unit: angles in radians
+};
+
+struct ElementData {
+    long id = 0;
+    std::string name;
+    std::vector<ParameterData> parameters;
+};
+
+struct SchematicData {
+    long id = 0;
+    std::string name;
+    std::vector<ElementData> elements;
+};
+
+struct TraceData {
+    bool lineVisible = true;
+    bool symbolsVisible = false;
+    long color = 0;
+    long symbolSize = 0;
+    long symbolStyle = 0;
+    long lineWidth = 1;
+};
+
+struct MeasurementData {
+    long id = 0;
+    std::string source;
+    std::string name;
+    long resultType = 1;  // 1 real, 2 complex
+    long unitType = 0;    // unit type code of the values (axis 2)
+    long dataFormat = 0;
+    // points[i] = {real, imaginary}; xValues parallel.
+    std::vector<std::pair<double, double>> points;
+    std::vector<double> xValues;
+    TraceData trace;
+    std::string DisplayName() const { return source + ":" + name; }
+};
+
+struct GraphData {
+    long id = 0;
+    std::string name;
+    long type = 2;
+    long settingsMode = 1;
+    bool hasWindow = true;
+    std::vector<MeasurementData> measurements;
+};
+
+struct DataFileData {
+    long id = 0;
+    std::string name;
+    std::string fileName;
+    long flag = 0;
+    long type = 3;
+    std::string text;
+};
+
+// What a test or the analysis engine sees of the project, as plain data. Tests
+// read it to check what the wizard did, and change it between runs.
+struct ProjectData {
+    std::string name = "project";
+    std::vector<SchematicData> schematics;
+    std::vector<GraphData> graphs;
+    std::vector<DataFileData> dataFiles;
+    std::map<long, std::string> units;  // unit type -> displayed unit name, e.g. 13 -> "dBm"
+    std::map<std::string, std::string> variables;  // bound name -> "schematic/element/parameter"
+};
+
+// The values a real measurement takes at one analysis, given the current project
+// (its tuner parameters included). Returns the value in the host's base unit.
+using Evaluator = std::function<double(const ProjectData& project, const MeasurementData& measurement)>;
+
+class Host {
+public:
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The project as plain data; the COM objects read and write it.
+    ProjectData& project();
+
+    // The application object. Application() is borrowed (no reference taken);
+    // ApplicationDispatch() hands out a counted IDispatch, as the host passes to Run.
+    IVexaApplication* Application();
+    host::ComPtr<IDispatch> ApplicationDispatch();
+
+    void SetMainWindowHandle(LONG handle);
+    // The version the application's type information reports (5.0 by default);
+    // without type information, GetTypeInfo fails.
+    void SetTypeInfoVersion(WORD major, WORD minor);
+    void SetTypeInfoAvailable(bool available);
+
+    // Fault injection: the k-th call (1-based; 0 = every call) of the named member
+    // fails with hr and the description as error info, answers S_FALSE, or answers
+    // S_OK with a null object.
+    void InjectFailure(const std::string& call, int k, HRESULT hr, const std::string& description);
+    void InjectStop(const std::string& call, int k);
+    void InjectNull(const std::string& call, int k);
+    void ClearFaults();
+
+    // Every call made through COM, in order, by name.
+    const std::vector<std::string>& Calls() const;
+    int CallCount(const std::string& call) const;
+    void ClearCalls();
+
+    // References handed out through COM and not yet released (0 when the caller
+    // released everything it took), and the host objects alive.
+    long ExternalReferences() const;
+    long LiveObjects() const;
+
+    // Analysis: Simulator.Analyze(0, -1) and (-1, -1) evaluate every real measurement
+    // of every graph whose source names a schematic, through the evaluator, and store
+    // the value as point 1, column 1. Without an evaluator values stay as they are.
+    void SetEvaluator(Evaluator evaluator);
+    int AnalyzeCount() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// A small fluent builder for test projects:
+//   ProjectBuilder(host).Schematic("Amp").Element("LTUNER1", {{"Mag", 0.0}, {"Ang", 0.0}})
+//       .Graph("Out", 3).Measurement("Amp", "Pout", 1, 13).Units(13, "dBm");
+class ProjectBuilder {
+public:
+    explicit ProjectBuilder(Host& host);
+    ProjectBuilder& Schematic(const std::string& name);
+    ProjectBuilder& Element(const std::string& name, std::vector<ParameterData> parameters = {});
+    ProjectBuilder& Graph(const std::string& name, long type = 2);
+    ProjectBuilder& Measurement(const std::string& source, const std::string& name, long resultType = 1,
+                                long unitType = 0);
+    // Points of the last measurement added (complex values: {real, imaginary}).
+    ProjectBuilder& Points(std::vector<std::pair<double, double>> points);
+    ProjectBuilder& DataFile(const std::string& name, const std::string& fileName, long type = 3,
+                             const std::string& text = "");
+    ProjectBuilder& Units(long unitType, const std::string& name);
+
+private:
+    Host& host_;
+};
+
+}  // namespace vexasim
