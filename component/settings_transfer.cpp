@@ -1,0 +1,49 @@
+// Moving the kept settings into a run's LPSetup and back. Both directions ignore
+// the results of the LPSetup operations: a name that no longer resolves, or a value
+// the LPSetup refuses, simply leaves the LPSetup as the project scan left it.
+#include "component/wizard_settings.h"
+
+#include "project/lpsetup.h"
+
+void WizardSettings::Reset() {
+    schematicName.reset();
+    tunerName.reset();
+    contourMeasurements.clear();
+    harmonic = 0;
+    centerMag = 0.0;
+    centerAng = 0.0;
+    radius = 0.95;
+    gammaSource = -1;
+    measuredDataMeasName.reset();
+    tabDataMeasName.reset();
+}
+
+void WizardSettings::ApplyToSetup(LPSetup& setup) const {
+    setup.SetHarmonic(harmonic);
+    setup.SetCenterRadius(centerMag, centerAng, radius);
+    setup.BuildGammaPoints(gammaSource);
+    setup.SelectSchematic(setup.FindSchematic(schematicName.get()));
+    setup.SelectTuner(setup.FindTuner(tunerName.get()));
+    for (const ContourMeasurement& pair : contourMeasurements)
+        setup.AddSelectedMeasurement(pair.measurementName.get(), pair.dataFileName.get());
+    setup.SetSelectedGammaMeasurement(setup.FindGammaMeasurement(measuredDataMeasName.get()));
+    setup.SetSelectedTabFileMeasurement(setup.FindTabFileMeasurement(tabDataMeasName.get()));
+}
+
+void WizardSettings::TakeFromSetup(LPSetup& setup) {
+    Reset();
+    setup.GetSchematicName(setup.selectedSchematic, schematicName);
+    setup.GetTunerName(setup.selectedTuner, tunerName);
+    for (long i = 0; i < setup.selectedMeasurementCount; ++i) {
+        ContourMeasurement pair;
+        if (setup.GetSelectedMeasurement(i, pair.measurementName, pair.dataFileName) == 0)
+            contourMeasurements.push_back(std::move(pair));
+    }
+    harmonic = setup.harmonic;
+    centerMag = setup.centerMagnitude;
+    centerAng = setup.centerAngleDeg;
+    radius = setup.radius;
+    gammaSource = setup.gammaSource;
+    setup.GetGammaMeasurementName(setup.selectedGammaMeasurement, measuredDataMeasName);
+    setup.GetTabFileMeasurementName(setup.selectedTabFileMeasurement, tabDataMeasName);
+}

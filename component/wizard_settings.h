@@ -1,0 +1,41 @@
+// WizardSettings: the user's choices kept from one run of the wizard to the next
+// and persisted by the host through IPersistStream. Settings refer to project
+// items by name, so a name that no longer resolves is simply not applied.
+#pragma once
+#include <utility>
+#include <vector>
+
+#include "host/com_ptr.h"
+
+class LPSetup;
+
+struct ContourMeasurement {
+    host::Bstr measurementName;
+    host::Bstr dataFileName;
+};
+
+class WizardSettings {
+public:
+    WizardSettings() = default;
+    WizardSettings(const WizardSettings&) = delete;
+    WizardSettings& operator=(const WizardSettings&) = delete;
+
+    // Every field back to its default; the strings and pairs are freed.
+    void Reset();
+
+    // Settings into a fresh LPSetup, before the dialog (each step's result ignored).
+    void ApplyToSetup(LPSetup& setup) const;
+    // The LPSetup back into the settings, after the dialog ended with Simulate.
+    void TakeFromSetup(LPSetup& setup);
+
+    host::Bstr schematicName;
+    host::Bstr tunerName;
+    std::vector<ContourMeasurement> contourMeasurements;
+    long harmonic = 0;
+    double centerMag = 0.0;
+    double centerAng = 0.0;
+    double radius = 0.95;
+    long gammaSource = -1;
+    host::Bstr measuredDataMeasName;
+    host::Bstr tabDataMeasName;
+};
