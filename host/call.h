@@ -110,8 +110,10 @@ class Variant {
 public:
     Variant() { VariantInit(&v_); }
     ~Variant() { VariantClear(&v_); }
+    Variant(Variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
+    Variant& operator=(Variant&&) = delete;
     operator VARIANT() const { return v_; }
     VARIANT* get() { return &v_; }
 
