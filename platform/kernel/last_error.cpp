@@ -1,0 +1,9 @@
+// The calling thread's last-error code.
+#include <windows.h>
+
+namespace {
+thread_local DWORD lastError = ERROR_SUCCESS;
+}
+
+extern "C" DWORD GetLastError(void) { return lastError; }
+extern "C" void SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
