@@ -3,9 +3,12 @@
 // counts of the references handed out, so that a test can prove that everything
 // the wizard took was released.
 //
-// Call names are "<Object>.<member>" with the C++ member name of host/vexa.h and
-// "get_" dropped: "Elements.Item", "Application.MainWindowHandle", "Parameter.Value"
-// (get), "Parameter.put_Value", "Trace.put_Color", "Simulator.Analyze".
+// Call names are "<Object>.<member>": the interface name of host/vexa.h without
+// "IVexa" and the C++ member name with "get_" dropped: "Elements.Item",
+// "Application.MainWindowHandle", "Parameter.Value" (get), "Parameter.put_Value",
+// "Trace.put_Color", "GraphSettings.put_Mode", "Simulator.Analyze". Also recorded:
+// "Application.GetTypeInfo" and "TypeInfo.GetTypeAttr" (QueryInterface, AddRef and
+// Release are not).
 #pragma once
 #include <windows.h>
 #include <objbase.h>
@@ -14,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/com_ptr.h"
@@ -25,6 +29,10 @@ namespace vexasim {
 // for it finds it again (the vectors may move); 0 asks the host to assign one.
 // A COM object whose item was removed from the project answers E_FAIL.
 struct ParameterData {
+    ParameterData() = default;
+    ParameterData(std::string name_, double value_) : name(std::move(name_)), value(value_) {}
+    ParameterData(long id_, std::string name_, double value_) : id(id_), name(std::move(name_)), value(value_) {}
+
     long id = 0;
     std::string name;
     double value = 0.0;  // base unit: angles in radians
@@ -91,7 +99,9 @@ struct ProjectData {
     std::vector<GraphData> graphs;
     std::vector<DataFileData> dataFiles;
     std::map<long, std::string> units;  // unit type -> displayed unit name, e.g. 13 -> "dBm"
-    std::map<std::string, std::string> variables;  // bound name -> "schematic/element/parameter"
+    // Simulator variables: bound name -> the ids of the parameter's schematic, element
+    // and itself, "12/13/14" (Host::BoundParameter finds it).
+    std::map<std::string, std::string> variables;
 };
 
 // The values a real measurement takes at one analysis, given the current project
@@ -107,6 +117,12 @@ public:
 
     // The project as plain data; the COM objects read and write it.
     ProjectData& project();
+    // Gives ids to the items that have none now (every COM call does this first).
+    void AssignIds();
+    // The parameter a simulator variable is bound to; null when unbound or removed.
+    ParameterData* BoundParameter(const std::string& variable);
+    // The name of the graph whose window was activated last; "" when none (or closed).
+    std::string ActiveWindow() const;
 
     // The application object. Application() is borrowed (no reference taken);
     // ApplicationDispatch() hands out a counted IDispatch, as the host passes to Run.
@@ -119,9 +135,10 @@ public:
     void SetTypeInfoVersion(WORD major, WORD minor);
     void SetTypeInfoAvailable(bool available);
 
-    // Fault injection: the k-th call (1-based; 0 = every call) of the named member
-    // fails with hr and the description as error info, answers S_FALSE, or answers
-    // S_OK with a null object.
+    // Fault injection: the k-th call (1-based, counted from the injection; 0 = every
+    // call) of the named member fails with hr and the description as error info,
+    // answers S_FALSE, or answers S_OK with a null object (0 for a number). A faulted
+    // call does nothing else; it is recorded like any other.
     void InjectFailure(const std::string& call, int k, HRESULT hr, const std::string& description);
     void InjectStop(const std::string& call, int k);
     void InjectNull(const std::string& call, int k);
@@ -133,13 +150,17 @@ public:
     void ClearCalls();
 
     // References handed out through COM and not yet released (0 when the caller
-    // released everything it took), and the host objects alive.
+    // released everything it took; type attributes not yet given back with
+    // ReleaseTypeAttr count too), and the host objects alive (the application,
+    // which the Host holds, included).
     long ExternalReferences() const;
     long LiveObjects() const;
 
-    // Analysis: Simulator.Analyze(0, -1) and (-1, -1) evaluate every real measurement
-    // of every graph whose source names a schematic, through the evaluator, and store
-    // the value as point 1, column 1. Without an evaluator values stay as they are.
+    // Analysis: every Simulator.Analyze (whatever its arguments) evaluates every real
+    // measurement of every graph whose source names a schematic, through the
+    // evaluator, and stores the value as point 1, column 1 (a measurement without
+    // points gets one). Without an evaluator values stay as they are. AnalyzeCount
+    // counts the analyses that ran (not those answered by an injected fault).
     void SetEvaluator(Evaluator evaluator);
     int AnalyzeCount() const;
 
@@ -156,6 +177,8 @@ class ProjectBuilder {
 public:
     explicit ProjectBuilder(Host& host);
     ProjectBuilder& Schematic(const std::string& name);
+    // Builder calls that need a schematic, graph or measurement before them throw
+    // std::logic_error without one.
     ProjectBuilder& Element(const std::string& name, std::vector<ParameterData> parameters = {});
     ProjectBuilder& Graph(const std::string& name, long type = 2);
     ProjectBuilder& Measurement(const std::string& source, const std::string& name, long resultType = 1,
