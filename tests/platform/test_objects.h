@@ -1,48 +1,30 @@
-// Small COM objects the platform tests count references on. They live on the
-// stack, so Release never deletes; the count is what a test checks.
+// A COM object the platform tests count references on. It lives on the stack,
+// so Release never deletes; the count is what a test checks. It answers for
+// ISupportErrorInfo only when given the one interface it reports errors for.
 #pragma once
 #include <objbase.h>
 
-class TestUnknown : public IUnknown {
+class TestObject : public ISupportErrorInfo {
 public:
+    explicit TestObject(const IID* reportsErrorsFor = nullptr) : reportsErrorsFor_(reportsErrorsFor) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
         *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    ULONG refs = 1;
-};
-
-// Says that error information is supplied for one interface only.
-class TestErrorSource : public ISupportErrorInfo {
-public:
-    explicit TestErrorSource(REFIID supported) : supported_(supported) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISupportErrorInfo)) {
-            *ppv = static_cast<ISupportErrorInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        if (!IsEqualIID(riid, IID_IUnknown) && !(reportsErrorsFor_ && IsEqualIID(riid, IID_ISupportErrorInfo)))
+            return E_NOINTERFACE;
+        *ppv = static_cast<ISupportErrorInfo*>(this);
+        AddRef();
+        return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
-        return IsEqualIID(riid, supported_) ? S_OK : S_FALSE;
+        return IsEqualIID(riid, *reportsErrorsFor_) ? S_OK : S_FALSE;
     }
     ULONG refs = 1;
 
 private:
-    IID supported_;
+    const IID* reportsErrorsFor_;
 };
 
 // The reference count of an object, read without changing it.
