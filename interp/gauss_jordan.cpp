@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #if defined(__GNUC__) || defined(_MSC_VER)
@@ -11,9 +12,11 @@
 #endif
 
 // The row kernels for the baseline instruction set of the target.
+#define LPT_LANE_BYTES 16
 namespace baseline {
 #include "interp/gauss_jordan_pass.inc"
 }  // namespace baseline
+#undef LPT_LANE_BYTES
 
 // Where the build allows it (GCC on x86-64 outside Windows, where the stack is
 // aligned for wide spills), the same kernels are also compiled for AVX2 and
@@ -22,41 +25,54 @@ namespace baseline {
 #if defined(LPT_INTERP_X86_DISPATCH)
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#define LPT_LANE_BYTES 32
 namespace avx2 {
 #include "interp/gauss_jordan_pass.inc"
 }  // namespace avx2
+#undef LPT_LANE_BYTES
 #pragma GCC pop_options
 #pragma GCC push_options
 #pragma GCC target("avx512f", "prefer-vector-width=512")
+#define LPT_LANE_BYTES 64
 namespace avx512 {
 #include "interp/gauss_jordan_pass.inc"
 }  // namespace avx512
+#undef LPT_LANE_BYTES
 #pragma GCC pop_options
 #endif
 
 namespace {
 
 struct RowKernels {
+    const char* name;
     void (*update)(double*, const double*, double, std::size_t);
     double (*updateAndMax)(double*, const double*, double, std::size_t, std::size_t);
 };
 
-RowKernels SelectKernels() {
+// Usable kernels, fastest first.
+std::vector<RowKernels> AvailableKernels() {
+    std::vector<RowKernels> kernels;
 #if defined(LPT_INTERP_X86_DISPATCH)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f")) {
-        return {avx512::UpdateRow, avx512::UpdateRowAndMax};
+        kernels.push_back({"avx512", avx512::UpdateRow, avx512::UpdateRowAndMax});
     }
     if (__builtin_cpu_supports("avx2")) {
-        return {avx2::UpdateRow, avx2::UpdateRowAndMax};
+        kernels.push_back({"avx2", avx2::UpdateRow, avx2::UpdateRowAndMax});
     }
 #endif
-    return {baseline::UpdateRow, baseline::UpdateRowAndMax};
+    kernels.push_back({"baseline", baseline::UpdateRow, baseline::UpdateRowAndMax});
+    return kernels;
 }
 
-const RowKernels& Kernels() {
-    static const RowKernels kernels = SelectKernels();
+const std::vector<RowKernels>& Available() {
+    static const std::vector<RowKernels> kernels = AvailableKernels();
     return kernels;
+}
+
+const RowKernels*& Current() {
+    static const RowKernels* current = &Available().front();
+    return current;
 }
 
 constexpr std::size_t kAlignDoubles = 8;  // 64 bytes
@@ -77,11 +93,29 @@ RowMatrix::RowMatrix(int n) : size_(n > 0 ? n : 0) {
     }
 }
 
+std::vector<const char*> GaussJordanKernels() {
+    std::vector<const char*> names;
+    for (const RowKernels& k : Available()) {
+        names.push_back(k.name);
+    }
+    return names;
+}
+
+bool SelectGaussJordanKernel(const char* name) {
+    for (const RowKernels& k : Available()) {
+        if (std::strcmp(k.name, name) == 0) {
+            Current() = &k;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool GaussJordanInvert(double** a, int size) {
     if (size <= 0) {
         return true;
     }
-    const RowKernels& kernels = Kernels();
+    const RowKernels& kernels = *Current();
     const std::size_t n = static_cast<std::size_t>(size);
 
     // Work storage: the used flags (shared by rows and columns), the pivot of

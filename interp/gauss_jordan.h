@@ -43,3 +43,11 @@ private:
 // results are bit-identical to that order as long as the library is compiled
 // without floating-point contraction.
 bool GaussJordanInvert(double** rows, int n);
+
+// The row kernels compiled in and usable on this machine, fastest first
+// (e.g. "avx512", "avx2", "baseline"). They give identical results; the
+// choice exists so that tests and benchmarks can hold each to that.
+std::vector<const char*> GaussJordanKernels();
+// Makes the named kernel the one used from now on (process-wide, not
+// thread-safe); false if it is not available here.
+bool SelectGaussJordanKernel(const char* name);

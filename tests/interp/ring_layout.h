@@ -1,0 +1,36 @@
+// Sample layouts shared by the interpolation tests.
+#pragma once
+
+#include <cmath>
+#include <vector>
+
+namespace ringlayout {
+
+struct Point {
+    double x;
+    double y;
+};
+
+// The ring rule of the pre-defined gamma grids with R rings: rings k = R..1
+// of magnitude 0.95 k / R with 6k points from 0 degrees, then the centre;
+// 3R(R+1) + 1 points.
+inline std::vector<Point> Rings(int rings) {
+    const double pi = 4.0 * std::atan(1.0);
+    std::vector<Point> points;
+    for (int k = rings; k >= 1; --k) {
+        const double magnitude = 0.95 * k / rings;
+        for (int j = 0; j < 6 * k; ++j) {
+            const double angle = (j * 360.0 / (6 * k)) * pi / 180.0;
+            points.push_back({magnitude * std::cos(angle), magnitude * std::sin(angle)});
+        }
+    }
+    points.push_back({0.0, 0.0});
+    return points;
+}
+
+// A smooth, non-polynomial surface over the unit disc.
+inline double Surface(double x, double y) {
+    return std::sin(3.0 * x) * std::cos(2.0 * y) + 0.5 * x * y + std::exp(x);
+}
+
+}  // namespace ringlayout

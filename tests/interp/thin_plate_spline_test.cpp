@@ -1,0 +1,246 @@
+#include "interp/thin_plate_spline_method.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "interp/gauss_jordan.h"
+#include "interp/interpolator_holder.h"
+#include "ring_layout.h"
+
+namespace {
+
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+void AddRings(K_InterpMethod& m, int rings, double (*z)(double, double)) {
+    for (const auto& p : ringlayout::Rings(rings)) m.AddPoint(p.x, p.y, z(p.x, p.y));
+}
+
+TEST(Tps, KernelFunction) {
+    EXPECT_EQ(ThinPlateKernel(1.0), 0.0);
+    EXPECT_EQ(ThinPlateKernel(0.0), 0.0);
+    EXPECT_EQ(ThinPlateKernel(-2.0), 0.0);
+    EXPECT_DOUBLE_EQ(ThinPlateKernel(2.0), 4.0 * std::log(4.0));
+    EXPECT_DOUBLE_EQ(ThinPlateKernel(0.5), 0.25 * std::log(0.25));
+}
+
+TEST(Tps, UnitSquareInterpolatesItsCorners) {
+    K_ThinPlateSplineMethod tps;
+    tps.AddPoint(0, 0, 0);
+    tps.AddPoint(1, 0, 0);
+    tps.AddPoint(0, 1, 0);
+    tps.AddPoint(1, 1, 1);
+    EXPECT_NEAR(tps.Interpolate(0, 0), 0.0, 1e-12);
+    EXPECT_NEAR(tps.Interpolate(1, 0), 0.0, 1e-12);
+    EXPECT_NEAR(tps.Interpolate(0, 1), 0.0, 1e-12);
+    EXPECT_NEAR(tps.Interpolate(1, 1), 1.0, 1e-12);
+    EXPECT_NEAR(tps.Interpolate(0.5, 0.5), 0.25, 1e-12);
+    EXPECT_TRUE(tps.FitValid());
+}
+
+TEST(Tps, ReproducesAPlaneWithZeroWeights) {
+    K_ThinPlateSplineMethod tps;
+    AddRings(tps, 3, [](double x, double y) { return 2.0 + 3.0 * x - y; });
+    for (double x : {-0.9, -0.3, 0.0, 0.41, 0.95}) {
+        for (double y : {-0.7, 0.0, 0.2, 0.8}) {
+            EXPECT_NEAR(tps.Interpolate(x, y), 2.0 + 3.0 * x - y, 1e-10) << x << ", " << y;
+        }
+    }
+    for (double w : tps.Weights()) EXPECT_NEAR(w, 0.0, 1e-10);
+}
+
+TEST(Tps, NormalisesToTheSamplesExtent) {
+    K_ThinPlateSplineMethod tps;
+    tps.AddPoint(-0.5, 0.0, 1.0);
+    tps.AddPoint(0.5, 1.0, 2.0);
+    tps.AddPoint(0.0, 2.0, 3.0);
+    tps.AddPoint(0.25, 0.5, 0.0);
+    tps.Interpolate(0.0, 0.0);
+    EXPECT_EQ(tps.XMin(), -0.5);
+    EXPECT_EQ(tps.XMax(), 0.5);
+    EXPECT_EQ(tps.XScale(), 1.0);
+    EXPECT_EQ(tps.YMin(), 0.0);
+    EXPECT_EQ(tps.YMax(), 2.0);
+    EXPECT_EQ(tps.YScale(), 0.5);
+    EXPECT_EQ(tps.NodeX()[0], 0.0);
+    EXPECT_EQ(tps.NodeY()[0], 0.0);
+    EXPECT_EQ(tps.NodeX()[3], 0.75);
+    EXPECT_EQ(tps.NodeY()[3], 0.25);
+}
+
+TEST(Tps, SolvesOncePerChangeOfTheSamples) {
+    K_ThinPlateSplineMethod tps;
+    AddRings(tps, 2, ringlayout::Surface);
+    EXPECT_EQ(tps.SolveCount(), 0);
+    const double first = tps.Interpolate(0.1, 0.2);
+    tps.Interpolate(-0.3, 0.4);
+    EXPECT_EQ(tps.SolveCount(), 1);
+
+    // The smoothing value alone does not trigger a solve.
+    tps.SetDoubleParam(0, 0.5);
+    EXPECT_TRUE(SameBits(tps.Interpolate(0.1, 0.2), first));
+    EXPECT_EQ(tps.SolveCount(), 1);
+
+    // A new sample does, once; the smoothing value now applies.
+    tps.AddPoint(0.33, -0.21, 1.0);
+    EXPECT_TRUE(tps.FitStale());
+    const double smoothed = tps.Interpolate(0.1, 0.2);
+    tps.Interpolate(0.2, 0.2);
+    EXPECT_EQ(tps.SolveCount(), 2);
+    EXPECT_FALSE(tps.FitStale());
+    EXPECT_NE(smoothed, first);
+    // With smoothing the spline no longer passes through its samples.
+    EXPECT_GT(std::fabs(tps.Interpolate(0.33, -0.21) - 1.0), 1e-6);
+}
+
+TEST(Tps, FailedSolvesGiveNaNAndRecoverWhenSamplesChange) {
+    K_ThinPlateSplineMethod tps;
+    // No samples: NaN, without touching sample 0.
+    EXPECT_TRUE(std::isnan(tps.Interpolate(0.0, 0.0)));
+    EXPECT_FALSE(tps.FitValid());
+
+    // All on one x: the scale is infinite and the kernel singular.
+    tps.AddPoint(0.2, 0.0, 1.0);
+    tps.AddPoint(0.2, 0.37, 2.0);
+    tps.AddPoint(0.2, 1.0, 3.0);
+    EXPECT_TRUE(std::isnan(tps.Interpolate(0.2, 0.37)));
+    EXPECT_FALSE(tps.FitValid());
+    EXPECT_TRUE(tps.FitStale());
+    EXPECT_EQ(tps.XScale(), HUGE_VAL);
+    EXPECT_EQ(tps.Affine()[0], 0.0);  // nothing solved yet
+    // Still stale, so each call tries again.
+    tps.Interpolate(0.2, 0.37);
+    EXPECT_EQ(tps.SolveCount(), 3);  // the empty one counted too
+
+    tps.AddPoint(0.7, 0.55, 4.0);
+    EXPECT_NEAR(tps.Interpolate(0.7, 0.55), 4.0, 1e-12);
+    EXPECT_NEAR(tps.Interpolate(0.2, 1.0), 3.0, 1e-12);
+    EXPECT_TRUE(tps.FitValid());
+
+    // A singular solve after a good one keeps the last affine part.
+    const double a0 = tps.Affine()[0];
+    tps.ClearPoints();
+    tps.AddPoint(0.1, 0.3, 1.0);
+    EXPECT_TRUE(std::isnan(tps.Interpolate(0.1, 0.3)));
+    EXPECT_EQ(tps.Affine()[0], a0);
+    tps.ClearPoints();
+    EXPECT_TRUE(std::isnan(tps.Interpolate(0.1, 0.3)));
+}
+
+// Measurements sampled at the same gamma points share one kernel inversion
+// and get exactly what a spline solving alone gets.
+TEST(Tps, SplinesOnTheSameNodesShareOneInversion) {
+    auto second = [](double x, double y) { return std::cos(4.0 * x * y) - y; };
+    const long before = K_ThinPlateSplineMethod::KernelInversionCount();
+    std::vector<double> shared;
+    {
+        std::vector<InterpolatorHolder> holders(3);
+        for (const auto& p : ringlayout::Rings(4)) {
+            holders[0].AddPoint(p.x, p.y, ringlayout::Surface(p.x, p.y));
+            holders[1].AddPoint(p.x, p.y, second(p.x, p.y));
+            holders[2].AddPoint(p.x, p.y, p.x * p.x);
+        }
+        for (auto& h : holders) shared.push_back(h.Interpolate(0.123, -0.456));
+        EXPECT_EQ(K_ThinPlateSplineMethod::KernelInversionCount(), before + 1);
+    }
+    // The second measurement alone (the shared inverse died with the holders
+    // above): a fresh inversion, the same bits.
+    K_ThinPlateSplineMethod alone;
+    for (const auto& p : ringlayout::Rings(4)) alone.AddPoint(p.x, p.y, second(p.x, p.y));
+    EXPECT_TRUE(SameBits(alone.Interpolate(0.123, -0.456), shared[1]));
+    EXPECT_EQ(K_ThinPlateSplineMethod::KernelInversionCount(), before + 2);
+
+    // A different smoothing value or a moved node is a different kernel.
+    K_ThinPlateSplineMethod smoothed;
+    smoothed.SetDoubleParam(0, 1e-3);
+    for (const auto& p : ringlayout::Rings(4)) smoothed.AddPoint(p.x, p.y, second(p.x, p.y));
+    smoothed.Interpolate(0.0, 0.0);
+    EXPECT_EQ(K_ThinPlateSplineMethod::KernelInversionCount(), before + 3);
+    K_ThinPlateSplineMethod moved;
+    for (const auto& p : ringlayout::Rings(4)) moved.AddPoint(p.x, p.y == 0.0 ? 1e-9 : p.y, 1.0);
+    moved.Interpolate(0.0, 0.0);
+    EXPECT_EQ(K_ThinPlateSplineMethod::KernelInversionCount(), before + 4);
+}
+
+// The whole solve against the same steps written out plainly (with the
+// plain inversion), bit for bit.
+TEST(Tps, SolveMatchesThePlainComputation) {
+    const auto points = ringlayout::Rings(4);
+    const int n = static_cast<int>(points.size());
+    K_ThinPlateSplineMethod tps;
+    for (const auto& p : points) tps.AddPoint(p.x, p.y, ringlayout::Surface(p.x, p.y));
+    tps.Interpolate(0.0, 0.0);
+    ASSERT_TRUE(tps.FitValid());
+
+    const auto& nx = tps.NodeX();
+    const auto& ny = tps.NodeY();
+    std::vector<std::vector<double>> k(n, std::vector<double>(n));
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            k[i][j] = i == j ? 0.0
+                             : ThinPlateKernel(std::sqrt((ny[i] - ny[j]) * (ny[i] - ny[j]) +
+                                                         (nx[i] - nx[j]) * (nx[i] - nx[j])));
+        }
+    }
+    RowMatrix inv(n);
+    for (int i = 0; i < n; ++i) std::copy(k[i].begin(), k[i].end(), inv[i]);
+    ASSERT_TRUE(GaussJordanInvert(inv.Rows(), n));
+    auto p = [&](int row, int q) { return q == 0 ? 1.0 : q == 1 ? nx[row] : ny[row]; };
+    std::vector<std::vector<double>> m(3, std::vector<double>(n, 0.0));
+    for (int q = 0; q < 3; ++q)
+        for (int j = 0; j < n; ++j)
+            for (int r = 0; r < n; ++r) m[q][j] += p(r, q) * inv[r][j];
+    double b[3][3] = {};
+    for (int r = 0; r < 3; ++r)
+        for (int q = 0; q < 3; ++q)
+            for (int j = 0; j < n; ++j) b[r][q] += m[r][j] * p(j, q);
+    double* bRows[3] = {b[0], b[1], b[2]};
+    ASSERT_TRUE(GaussJordanInvert(bRows, 3));
+    double t[3] = {};
+    for (int q = 0; q < 3; ++q)
+        for (int j = 0; j < n; ++j) t[q] += m[q][j] * ringlayout::Surface(points[j].x, points[j].y);
+    double a[3] = {};
+    for (int r = 0; r < 3; ++r)
+        for (int q = 0; q < 3; ++q) a[r] += bRows[r][q] * t[q];
+    for (int r = 0; r < 3; ++r) EXPECT_TRUE(SameBits(tps.Affine()[r], a[r])) << r;
+    std::vector<double> e(n);
+    for (int j = 0; j < n; ++j)
+        e[j] = ringlayout::Surface(points[j].x, points[j].y) - p(j, 0) * a[0] - p(j, 1) * a[1] - p(j, 2) * a[2];
+    for (int i = 0; i < n; ++i) {
+        double w = 0.0;
+        for (int j = 0; j < n; ++j) w += inv[i][j] * e[j];
+        ASSERT_TRUE(SameBits(tps.Weights()[i], w)) << i;
+    }
+}
+
+// Regression: the 18-ring layout (1027 samples) reproduces every sample to
+// within 1e-9 of the largest |z| (elimination with partial pivoting loses
+// about five digits here).
+TEST(Tps, EighteenRingLayoutReproducesItsSamples) {
+    const auto points = ringlayout::Rings(18);
+    ASSERT_EQ(points.size(), 1027u);
+    K_ThinPlateSplineMethod tps;
+    double largest = 0.0;
+    for (const auto& p : points) {
+        const double z = ringlayout::Surface(p.x, p.y);
+        tps.AddPoint(p.x, p.y, z);
+        largest = std::max(largest, std::fabs(z));
+    }
+    double worst = 0.0;
+    for (const auto& p : points) {
+        worst = std::max(worst, std::fabs(tps.Interpolate(p.x, p.y) - ringlayout::Surface(p.x, p.y)));
+    }
+    EXPECT_TRUE(tps.FitValid());
+    EXPECT_EQ(tps.SolveCount(), 1);
+    EXPECT_LE(worst, 1e-9 * largest);
+    // Between the samples it follows the surface closely.
+    EXPECT_NEAR(tps.Interpolate(0.31, -0.27), ringlayout::Surface(0.31, -0.27), 1e-5);
+}
+
+}  // namespace
