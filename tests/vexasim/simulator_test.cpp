@@ -1,0 +1,117 @@
+// The simulator: variables bound to parameters, and analyses through the evaluator.
+#include "tests/vexasim/model_test_util.h"
+
+namespace vexasim::test {
+namespace {
+
+class HostSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ProjectBuilder(h)
+            .Schematic("Amp")
+            .Element("LTUNER1", {{"Mag", 0.1}, {"Ang", 0.2}})
+            .Graph("Out")
+            .Measurement("Amp", "Pout", 1, 13)
+            .Measurement("Amp", "Gamma", 2)
+            .Measurement("data", "Col", 1)
+            .Graph("Other")
+            .Measurement("Amp", "Pout", 1, 13);
+        sim = host::Get(ProjectOf(h), &IVexaProject::get_Simulator);
+    }
+    HRESULT Bind(const OLECHAR* name, IDispatch* object) {
+        return sim->AddVariable(host::Str(name).get(), host::DispatchArg(object));
+    }
+    HRESULT Set(const OLECHAR* name, double value) { return sim->SetVariable(host::Str(name).get(), value); }
+    ParameterData& Param(size_t i) { return h.project().schematics[0].elements[0].parameters[i]; }
+
+    Host h;
+    ComPtr<IVexaSimulator> sim;
+};
+
+TEST_F(HostSimulator, VariablesBindToParametersWithoutHoldingThem) {
+    ComPtr<IVexaParameter> mag = ParameterOf(h, 1, 1, OLESTR("Mag"));
+    ComPtr<IVexaParameter> ang = ParameterOf(h, 1, 1, OLESTR("Ang"));
+    ASSERT_EQ(Bind(OLESTR("TMag"), mag.get()), S_OK);
+    ASSERT_EQ(Bind(OLESTR("TAng"), ang.get()), S_OK);
+    mag.reset();
+    ang.reset();
+    sim.reset();
+    EXPECT_EQ(h.ExternalReferences(), 0);
+
+    sim = host::Get(ProjectOf(h), &IVexaProject::get_Simulator);
+    EXPECT_EQ(Set(OLESTR("TMag"), 0.7), S_OK);
+    EXPECT_EQ(Set(OLESTR("TAng"), -1.5), S_OK);
+    EXPECT_DOUBLE_EQ(Param(0).value, 0.7);
+    EXPECT_DOUBLE_EQ(Param(1).value, -1.5);
+    EXPECT_EQ(h.BoundParameter("TMag"), &Param(0));
+    EXPECT_EQ(h.BoundParameter("tmag"), nullptr);
+
+    // Binding again moves the name to the other parameter.
+    ang = ParameterOf(h, 1, 1, OLESTR("Ang"));
+    ASSERT_EQ(Bind(OLESTR("TMag"), ang.get()), S_OK);
+    EXPECT_EQ(Set(OLESTR("TMag"), 3.0), S_OK);
+    EXPECT_DOUBLE_EQ(Param(0).value, 0.7);
+    EXPECT_DOUBLE_EQ(Param(1).value, 3.0);
+}
+
+TEST_F(HostSimulator, OnlyParametersCanBeBoundAndOnlyBoundNamesSet) {
+    EXPECT_EQ(Set(OLESTR("TMag"), 0.5), E_INVALIDARG);
+    EXPECT_NE(TakeErrorDescription().find("TMag"), std::string::npos);
+
+    ComPtr<IVexaGraph> graph = GraphAt(h, 1);
+    EXPECT_EQ(Bind(OLESTR("TMag"), graph.get()), E_INVALIDARG);
+    TakeErrorDescription();
+    EXPECT_EQ(Bind(OLESTR("TMag"), nullptr), E_INVALIDARG);
+    TakeErrorDescription();
+    EXPECT_EQ(sim->AddVariable(host::Str(OLESTR("TMag")).get(), host::Index(1)), E_INVALIDARG);
+    TakeErrorDescription();
+    EXPECT_TRUE(h.project().variables.empty());
+
+    // A parameter of another host is not one of ours.
+    Host other;
+    ProjectBuilder(other).Schematic("S").Element("E", {{"Mag", 0}});
+    EXPECT_EQ(Bind(OLESTR("TMag"), ParameterOf(other, 1, 1, OLESTR("Mag")).get()), E_INVALIDARG);
+    TakeErrorDescription();
+
+    // A bound parameter that was removed cannot be set.
+    ASSERT_EQ(Bind(OLESTR("TMag"), ParameterOf(h, 1, 1, OLESTR("Mag")).get()), S_OK);
+    h.project().schematics[0].elements[0].parameters.clear();
+    EXPECT_EQ(Set(OLESTR("TMag"), 0.5), E_FAIL);
+    EXPECT_EQ(TakeErrorDescription(), "The parameter no longer exists");
+    EXPECT_EQ(h.BoundParameter("TMag"), nullptr);
+}
+
+TEST_F(HostSimulator, AnalyzeEvaluatesRealMeasurementsOfSchematics) {
+    ASSERT_EQ(sim->Analyze(0, -1), S_OK);  // no evaluator: values stay as they are
+    EXPECT_EQ(h.AnalyzeCount(), 1);
+    EXPECT_TRUE(h.project().graphs[0].measurements[0].points.empty());
+
+    std::vector<std::string> evaluated;
+    h.SetEvaluator([&](const ProjectData& p, const MeasurementData& m) {
+        evaluated.push_back(m.name);
+        const double mag = p.schematics[0].elements[0].parameters[0].value;
+        return 10.0 * mag;
+    });
+    ASSERT_EQ(Bind(OLESTR("TMag"), ParameterOf(h, 1, 1, OLESTR("Mag")).get()), S_OK);
+    ASSERT_EQ(Set(OLESTR("TMag"), 0.5), S_OK);
+    h.project().graphs[1].measurements[0].points = {{7, 8}, {9, 9}};
+    ASSERT_EQ(sim->Analyze(-1, -1), S_OK);
+    EXPECT_EQ(h.AnalyzeCount(), 2);
+    EXPECT_EQ(evaluated, (std::vector<std::string>{"Pout", "Pout"}));
+
+    const auto& out = h.project().graphs[0].measurements;
+    ASSERT_EQ(out[0].points.size(), 1u);  // an empty measurement gets its one point
+    EXPECT_DOUBLE_EQ(out[0].points[0].first, 5.0);
+    EXPECT_TRUE(out[1].points.empty());  // complex: not evaluated
+    EXPECT_TRUE(out[2].points.empty());  // its source is no schematic
+    const auto& other = h.project().graphs[1].measurements[0].points;
+    ASSERT_EQ(other.size(), 2u);
+    EXPECT_DOUBLE_EQ(other[0].first, 5.0);
+    EXPECT_DOUBLE_EQ(other[0].second, 8.0);
+    EXPECT_DOUBLE_EQ(other[1].first, 9.0);
+
+    EXPECT_DOUBLE_EQ(host::Get(MeasurementAt(h, 1, 1), &IVexaMeasurement::get_Value, 1, 1), 5.0);
+}
+
+}  // namespace
+}  // namespace vexasim::test
