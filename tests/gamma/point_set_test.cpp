@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gamma/gamma_point.h"
@@ -23,13 +24,12 @@ class PointSetTest : public ::testing::Test {
 protected:
     // A project with a measured-data and a tab-data gamma measurement; the
     // context holds the points graph and the two gamma lists, as after the scan.
-    void Open(const Points& measured, long measuredType = 2) {
+    void Open(const Points& measured) {
         vexasim::ProjectBuilder(host)
             .Schematic("Amp").Element("LTUNER1")
             .Graph("Gamma", 2)
-            .Measurement("Amp", "LPGPM1", measuredType).Points(measured)
+            .Measurement("Amp", "LPGPM1", 2).Points(measured)
             .Measurement("Amp", "LPGPT1", 2).Points({{0.1, 0.1}, {0.2, 0.2}, {0.3, 0.3}});
-        host.project().graphs.at(0).measurements.at(0).resultType = measuredType;  // Points() makes it complex
         setup->SetApplication(host.Application());
         ASSERT_EQ(0, setup->CreatePointsGraph());
         ASSERT_EQ(0, setup->ScanGammaSourceMeasurements());
@@ -53,6 +53,11 @@ protected:
         const GammaPointSet set(*setup);
         for (long i = 0; i < set.Count(); ++i) r.push_back(set[i]);
         return r;
+    }
+
+    static void ExpectPoint(double magnitude, double angleDeg, const GammaPoint& p) {
+        EXPECT_DOUBLE_EQ(magnitude, p.magnitude);
+        EXPECT_DOUBLE_EQ(angleDeg, p.angleDeg);
     }
 
     int GraphCalls() const {
@@ -107,17 +112,12 @@ TEST_F(PointSetTest, GridIsScaledAndMovedToTheCentre) {
     ASSERT_EQ(0, setup->BuildGammaPoints(0));
     set = Set();
     ASSERT_EQ(61u, set.size());
-    EXPECT_DOUBLE_EQ(0.5385164807134505, set[0].magnitude);
-    EXPECT_DOUBLE_EQ(68.19859051364818, set[0].angleDeg);
-    EXPECT_DOUBLE_EQ(0.5385164807134504, set[12].magnitude);
-    EXPECT_DOUBLE_EQ(111.80140948635182, set[12].angleDeg);
-    EXPECT_DOUBLE_EQ(0.5, set[60].magnitude);
-    EXPECT_DOUBLE_EQ(90.0, set[60].angleDeg);
+    ExpectPoint(0.5385164807134505, 68.19859051364818, set[0]);
+    ExpectPoint(0.5385164807134504, 111.80140948635182, set[12]);
+    ExpectPoint(0.5, 90.0, set[60]);
     EXPECT_EQ(61, setup->pointCount);
-    EXPECT_EQ(0, setup->gammaSource);
-    EXPECT_EQ(0, setup->pointSourceKind);
-    EXPECT_TRUE(setup->setupChanged);
-    EXPECT_FALSE(setup->centerRadiusChanged);
+    EXPECT_TRUE(setup->gammaSource == 0 && setup->pointSourceKind == 0);
+    EXPECT_TRUE(setup->setupChanged && !setup->centerRadiusChanged);
 
     // Moved right by 0.5: the points now outside the chart drop out, the rest keep grid order.
     ASSERT_EQ(0, setup->SetCenterRadius(0.5, 0.0, 0.95));
@@ -170,12 +170,9 @@ TEST_F(PointSetTest, SetIsShownAsTunerImpedancesInTheFixedCallOrder) {
         EXPECT_NEAR(set[i].magnitude * std::cos(set[i].angleDeg * kPi / 180), m.points[i].first, 1e-15);
         EXPECT_NEAR(set[i].magnitude * std::sin(set[i].angleDeg * kPi / 180), m.points[i].second, 1e-15);
     }
-    EXPECT_FALSE(m.trace.lineVisible);
-    EXPECT_TRUE(m.trace.symbolsVisible);
-    EXPECT_EQ(255, m.trace.color);
-    EXPECT_EQ(11, m.trace.symbolSize);
-    EXPECT_EQ(5, m.trace.symbolStyle);
-    EXPECT_EQ(1, m.trace.lineWidth);
+    const auto& t = m.trace;
+    EXPECT_EQ(std::make_tuple(false, true, 255L, 11L, 5L, 1L),
+              std::make_tuple(t.lineVisible, t.symbolsVisible, t.color, t.symbolSize, t.symbolStyle, t.lineWidth));
     EXPECT_TRUE(input.boxes.empty());
 }
 
@@ -226,15 +223,11 @@ TEST_F(PointSetTest, MeasuredPointsAreConvertedAndFiltered) {
     std::unique_ptr<double[]> mag, ang;
     ASSERT_EQ(0, setup->ReadMeasurementPoints(1, count, mag, ang));
     ASSERT_EQ(7, count);
-    EXPECT_DOUBLE_EQ(0.7071067811865476, mag[0]);
-    EXPECT_DOUBLE_EQ(45.0, ang[0]);
-    EXPECT_DOUBLE_EQ(0.3, mag[1]);
-    EXPECT_DOUBLE_EQ(180.0, ang[1]);
-    EXPECT_DOUBLE_EQ(0.2, mag[2]);
-    EXPECT_DOUBLE_EQ(-89.99971352110245, ang[2]);
-    EXPECT_DOUBLE_EQ(0.2, mag[3]);
-    EXPECT_DOUBLE_EQ(-89.99971352110245, ang[3]);
-    EXPECT_DOUBLE_EQ(90.00028647889755, ang[4]);
+    ExpectPoint(0.7071067811865476, 45.0, {mag[0], ang[0]});
+    ExpectPoint(0.3, 180.0, {mag[1], ang[1]});
+    ExpectPoint(0.2, -89.99971352110245, {mag[2], ang[2]});
+    ExpectPoint(0.2, -89.99971352110245, {mag[3], ang[3]});  // -0.0 is guarded like +0
+    ExpectPoint(std::hypot(5e-7, 0.2), 90.00028647889755, {mag[4], ang[4]});  // -5e-7 taken as -1e-6
 
     // Before any grid the points are built but the build fails: there is no density.
     EXPECT_EQ(E_FAIL, setup->BuildGammaPoints(4));
@@ -246,10 +239,8 @@ TEST_F(PointSetTest, MeasuredPointsAreConvertedAndFiltered) {
     const auto set = Set();
     ASSERT_EQ(6u, set.size());  // 0.950001 dropped, 0.9500009 kept, order kept
     EXPECT_EQ(0.9500009, set[5].magnitude);
-    EXPECT_DOUBLE_EQ(45.0, set[0].angleDeg);
-    EXPECT_EQ(1, setup->pointSourceKind);
-    EXPECT_EQ(1, setup->gammaSource);
-    EXPECT_TRUE(setup->gammaMeasurementChanged);
+    ExpectPoint(0.7071067811865476, 45.0, set[0]);
+    EXPECT_TRUE(setup->pointSourceKind == 1 && setup->gammaSource == 1 && setup->gammaMeasurementChanged);
     EXPECT_EQ(6u, PointsGraph().measurements.at(0).points.size());
     ASSERT_EQ(0, setup->BuildGammaPoints(5));
     EXPECT_EQ(2, setup->pointSourceKind);
@@ -270,22 +261,22 @@ TEST_F(PointSetTest, UnusableMeasurementsAreRefused) {
     EXPECT_TRUE(setup->pointMagnitudes.empty());
     EXPECT_EQ(0, setup->pointSourceKind);
 
+    // A real-valued measurement cannot hold gamma points.
+    auto& measured = host.project().graphs.at(0).measurements.at(0);
+    measured.points.push_back({0.3, 0.3});
+    measured.resultType = 1;
+    mag = std::make_unique<double[]>(1);
+    EXPECT_EQ(E_FAIL, setup->ReadMeasurementPoints(1, count, mag, ang));
+    EXPECT_TRUE(!mag && !ang);
+    EXPECT_EQ(E_FAIL, setup->BuildGammaPoints(4));
+    EXPECT_TRUE(input.boxes.empty());
+
     // An index past the list is a missing measurement, not a read out of bounds.
     setup->selectedGammaMeasurement = 5;
     EXPECT_EQ(E_POINTER, setup->BuildGammaPoints(4));
     ASSERT_EQ(1u, input.boxes.size());
     EXPECT_EQ("Tessary", input.boxes[0].caption);
     EXPECT_EQ("", input.boxes[0].text);
-}
-
-TEST_F(PointSetTest, RealGammaMeasurementIsRefused) {
-    Open({{0.1, 0.0}, {0.2, 0.0}, {0.3, 0.0}}, 1);
-    long count = -1;
-    std::unique_ptr<double[]> mag, ang;
-    EXPECT_EQ(E_FAIL, setup->ReadMeasurementPoints(1, count, mag, ang));
-    EXPECT_TRUE(!mag && !ang);
-    EXPECT_EQ(E_FAIL, setup->BuildGammaPoints(4));
-    EXPECT_TRUE(input.boxes.empty());
 }
 
 TEST_F(PointSetTest, HostFailuresAreShownAndReturned) {
