@@ -83,8 +83,8 @@ void AppendMovedGrid(LPSetup& s, long count, const double* magnitudes, const dou
 }
 
 // Puts the set on "Load Pull Points" as "Tuner Impedances" (point i at x = i,
-// real and imaginary part in columns 1 and 2) and has the host analyse, which
-// redraws the graph. Host errors are thrown; 1 when the host stopped.
+// real and imaginary part in columns 1 and 2), styled as symbols only, then has
+// the host analyse the project. Host errors are thrown; 1 when the host stopped.
 long ShowPointSet(const LPSetup& s) {
     if (!s.pointsGraph) return E_FAIL;
     const host::ComPtr<IVexaMeasurements> measurements = host::Get(s.pointsGraph, &IVexaGraph::get_Measurements);
