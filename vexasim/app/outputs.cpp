@@ -1,0 +1,150 @@
+#include "vexasim/app/outputs.h"
+
+#include <cerrno>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "vexasim/app/contours.h"
+
+namespace vexasim {
+
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
+    std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        error = tmp + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = tmp + ": " + std::strerror(errno);
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        error = tmp + ": " + std::strerror(errno);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        error = path + ": " + std::strerror(errno);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string ExactNumber(double v) {
+    char buf[40];
+    for (int precision = 15; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+        if (std::strtod(buf, nullptr) == v || std::isnan(v)) break;
+    }
+    return buf;
+}
+
+std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>& columns) {
+    const double pi = 4.0 * std::atan(1.0);
+    std::string out = "index,|gamma|,angle_deg,re,im,";
+    std::vector<int> pick;
+    for (size_t c = 0; c < columns.size(); ++c) {
+        out += (c ? "," : "") + columns[c];
+        int found = -1;
+        for (size_t k = 0; k < table.columns.size(); ++k)
+            if (table.columns[k] == columns[c]) found = static_cast<int>(k);
+        pick.push_back(found);
+    }
+    out += "\n";
+    for (size_t i = 0; i < table.rows.size(); ++i) {
+        const Sample& s = table.rows[i];
+        double a = s.angleDeg * pi / 180.0;
+        out += std::to_string(i + 1) + "," + ExactNumber(s.magnitude) + "," + ExactNumber(s.angleDeg) + "," +
+               ExactNumber(s.magnitude * std::cos(a)) + "," + ExactNumber(s.magnitude * std::sin(a)) + ",";
+        for (size_t c = 0; c < pick.size(); ++c) {
+            if (c) out += ",";
+            if (pick[c] >= 0 && static_cast<size_t>(pick[c]) < s.values.size()) out += ExactNumber(s.values[pick[c]]);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+double DisplayValue(const ProjectData& project, long unitType, double base) {
+    auto it = project.units.find(unitType);
+    if (it == project.units.end()) return base;
+    if (unitType == 13 && it->second == "dBm") return base + 30.0;
+    if (unitType == 14 && it->second == "mW") return base * 1000.0;
+    return base;
+}
+
+namespace {
+std::string Describe(double re, double im) {
+    std::complex<double> g(re, im);
+    std::complex<double> z = 50.0 * (1.0 + g) / (1.0 - g);
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "gamma %.3f at %.1f deg, Z = %.2f %c j%.2f ohm", std::abs(g),
+                  std::arg(g) * 180.0 / (4.0 * std::atan(1.0)), z.real(), z.imag() < 0 ? '-' : '+',
+                  std::fabs(z.imag()));
+    return buf;
+}
+}  // namespace
+
+std::string Summary(const ProjectData& project, const std::string& measurement, const std::string& dataFileName,
+                    const SampleTable& samples) {
+    std::string out = measurement + " (data file " + dataFileName + ")\n";
+    char buf[64];
+    const DataFileData* file = nullptr;
+    for (const auto& f : project.dataFiles)
+        if (f.name == dataFileName) file = &f;
+    ContourGrid grid;
+    std::string error;
+    if (file && ParseContourGrid(file->text, grid, error)) {
+        GridMax m = MaximumInsideUnitCircle(grid);
+        if (m.found) {
+            std::snprintf(buf, sizeof buf, "%.4f", m.value);
+            out += "  contour grid maximum " + std::string(buf) + " at " + Describe(m.re, m.im) + "\n";
+        }
+    } else {
+        out += "  contour grid: " + (file ? error : std::string("no data file")) + "\n";
+    }
+    int column = -1;
+    for (size_t k = 0; k < samples.columns.size(); ++k)
+        if (samples.columns[k] == measurement) column = static_cast<int>(k);
+    const Sample* best = nullptr;
+    for (const Sample& s : samples.rows)
+        if (column >= 0 && static_cast<size_t>(column) < s.values.size() && std::isfinite(s.values[column]) &&
+            (!best || s.values[column] > best->values[column]))
+            best = &s;
+    if (best) {
+        const double pi = 4.0 * std::atan(1.0);
+        std::snprintf(buf, sizeof buf, "%.4f", best->values[column]);
+        out += "  sample maximum       " + std::string(buf) + " at " +
+               Describe(best->magnitude * std::cos(best->angleDeg * pi / 180), best->magnitude * std::sin(best->angleDeg * pi / 180)) +
+               "\n";
+    }
+    return out;
+}
+
+std::string SvgFileName(const std::string& graphName) {
+    std::string out;
+    for (char ch : graphName) {
+        bool keep = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+                    ch == '_' || ch == '.';
+        out += keep ? ch : '_';
+    }
+    if (out.empty() || out[0] == '.') out = "graph" + out;
+    return out + ".svg";
+}
+
+}  // namespace vexasim

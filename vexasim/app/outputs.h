@@ -1,0 +1,44 @@
+// What `vexasim run` leaves in its output folder, and the numbers it prints.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "vexasim/host.h"
+
+namespace vexasim {
+
+// Writes a file through a temporary name in the same folder and renames it into
+// place, so an interrupted run leaves the previous file whole. False with errno's text.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error);
+
+// A number written so that it reads back as the same double ("%.17g", shortest form).
+std::string ExactNumber(double v);
+
+// One analysis of the sweep: the tuner's load and the real measurements' values in
+// display units, by display name.
+struct Sample {
+    double magnitude = 0, angleDeg = 0;
+    std::vector<double> values;  // parallel to the columns of the sample table
+};
+
+struct SampleTable {
+    std::vector<std::string> columns;  // display names "source:name"
+    std::vector<Sample> rows;
+};
+
+std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>& columns);
+
+// A value in the host's base unit converted to what the project displays for its
+// unit type ("dBm": +30 on dBW; "mW": x1000 on W), as the wizard converts it.
+double DisplayValue(const ProjectData& project, long unitType, double base);
+
+// Summary lines for one contoured measurement: the maximum of its contour grid
+// inside the unit circle and of its raw samples, each with gamma and impedance.
+std::string Summary(const ProjectData& project, const std::string& measurement, const std::string& dataFileName,
+                    const SampleTable& samples);
+
+// A file name for a graph's SVG: the graph name with anything but letters, digits,
+// '-', '_' and '.' replaced by '_'.
+std::string SvgFileName(const std::string& graphName);
+
+}  // namespace vexasim
