@@ -163,6 +163,8 @@ public:
     // counts the analyses that ran (not those answered by an injected fault).
     void SetEvaluator(Evaluator evaluator);
     int AnalyzeCount() const;
+    // Called after every analysis that ran, with the two arguments of Analyze.
+    void SetAnalyzeObserver(std::function<void(long first, long second)> observer);
 
     struct Impl;
 

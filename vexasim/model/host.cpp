@@ -101,6 +101,10 @@ long Host::LiveObjects() const { return impl_->state->liveObjects; }
 
 void Host::SetEvaluator(Evaluator evaluator) { impl_->state->evaluator = std::move(evaluator); }
 
+void Host::SetAnalyzeObserver(std::function<void(long, long)> observer) {
+    impl_->state->analyzeObserver = std::move(observer);
+}
+
 int Host::AnalyzeCount() const { return impl_->state->analyzeCount; }
 
 // ---- ProjectBuilder ----

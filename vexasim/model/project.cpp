@@ -120,9 +120,10 @@ public:
     }
     // The two arguments select what the real simulator re-runs; here every analysis
     // evaluates all it can.
-    STDMETHODIMP Analyze(LONG, LONG) override {
+    STDMETHODIMP Analyze(LONG first, LONG second) override {
         return Guard("Simulator.Analyze", [&] {
             model::Analyze(state());
+            if (state().analyzeObserver) state().analyzeObserver(first, second);
             return S_OK;
         });
     }

@@ -56,6 +56,7 @@ struct State {
     long liveObjects = 0;
 
     Evaluator evaluator;
+    std::function<void(long, long)> analyzeObserver;
     int analyzeCount = 0;
 
     // The Parameter objects alive, by identity, so that Simulator.AddVariable can
