@@ -162,6 +162,12 @@ typedef struct tagTLIBATTR {
 
 typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER, REGKIND_NONE } REGKIND;
 
+// Further results of the type-library, dispatch and activation functions.
+#define DISP_E_NONAMEDARGS ((HRESULT)0x80020007)
+#define TYPE_E_REGISTRYACCESS ((HRESULT)0x8002801C)
+#define TYPE_E_INVALIDSTATE ((HRESULT)0x80028029)
+#define RPC_E_CHANGED_MODE ((HRESULT)0x80010106)
+
 extern const IID IID_IUnknown;
 extern const IID IID_IClassFactory;
 extern const IID IID_IDispatch;
