@@ -122,6 +122,9 @@ TEST_F(RunTest, NullHostOrFlagIsRefusedWithoutTouchingAnything) {
 }
 
 TEST_F(RunTest, FailedInitialisationShowsBothBoxesAndRemovesThePointsGraph) {
+    // A points graph left behind by an earlier run goes too.
+    vexasim::ProjectBuilder(host).Graph("Load Pull Points", 2);
+    ASSERT_TRUE(HasGraph("Load Pull Points"));
     host.InjectFailure("Elements.Item", 1, E_UNEXPECTED, "Element list is corrupt");
     RunResult r = RunOnce();
     EXPECT_EQ(r.hr, S_OK);
