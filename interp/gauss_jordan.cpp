@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <algorithm>
 
 #if defined(__GNUC__) || defined(_MSC_VER)
 #define LPT_RESTRICT __restrict
@@ -46,8 +47,12 @@ namespace {
 struct RowKernels {
     const char* name;
     void (*update)(double*, const double*, double, std::size_t);
-    double (*updateAndMax)(double*, const double*, double, std::size_t, std::size_t);
+    double (*updateAndMax)(double*, const double*, double, const long long*, std::size_t);
+    void (*applyPasses)(double*, const double*, std::size_t, const double*, std::size_t, std::size_t);
 };
+
+#define LPT_ROW_KERNELS(name, ns) \
+    RowKernels { name, ns::UpdateRow, ns::UpdateRowAndMax, ns::ApplyPasses }
 
 // Usable kernels, fastest first.
 std::vector<RowKernels> AvailableKernels() {
@@ -55,13 +60,13 @@ std::vector<RowKernels> AvailableKernels() {
 #if defined(LPT_INTERP_X86_DISPATCH)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f")) {
-        kernels.push_back({"avx512", avx512::UpdateRow, avx512::UpdateRowAndMax});
+        kernels.push_back(LPT_ROW_KERNELS("avx512", avx512));
     }
     if (__builtin_cpu_supports("avx2")) {
-        kernels.push_back({"avx2", avx2::UpdateRow, avx2::UpdateRowAndMax});
+        kernels.push_back(LPT_ROW_KERNELS("avx2", avx2));
     }
 #endif
-    kernels.push_back({"baseline", baseline::UpdateRow, baseline::UpdateRowAndMax});
+    kernels.push_back(LPT_ROW_KERNELS("baseline", baseline));
     return kernels;
 }
 
@@ -76,6 +81,10 @@ const RowKernels*& Current() {
 }
 
 constexpr std::size_t kAlignDoubles = 8;  // 64 bytes
+
+// Search mask of a candidate column: ANDed with the bits of an element it
+// yields its magnitude, while 0 yields +0, which never wins.
+constexpr long long kCandidate = 0x7fffffffffffffffLL;
 
 }  // namespace
 
@@ -111,17 +120,37 @@ bool SelectGaussJordanKernel(const char* name) {
     return false;
 }
 
+// The textbook loop order touches the whole matrix in every pass. Only the
+// candidates of the next pivot search (unused rows x unused columns) and the
+// next pivot's column are needed right away, so the work is regrouped in
+// blocks of kBlockPasses passes:
+//
+// - the rows unused at the start of a block are updated eagerly, but only in
+//   the columns unused at the start of the block, which are kept together in
+//   physical positions [0, blockActive); the next pivot search rides along;
+// - everything else (rows used before the block; the other columns of the
+//   fresh rows) is updated once at the end of the block, all of the block's
+//   passes per element in order, from snapshots of the block's pivot rows and
+//   the factor d of every row in every pass;
+// - a pivot row is brought up to date before it is scaled, and the factor of
+//   a row used before the block is computed from its one element.
+//
+// Every element still goes through exactly the operations of the textbook
+// order, in the same order; only when they happen changes.
 bool GaussJordanInvert(double** a, int size) {
     if (size <= 0) {
         return true;
     }
     const RowKernels& kernels = *Current();
     const std::size_t n = static_cast<std::size_t>(size);
+    constexpr std::size_t kBlockPasses = 16;
+    constexpr std::size_t kBandColumns = 256;
+    const std::size_t stride = (n + kAlignDoubles - 1) / kAlignDoubles * kAlignDoubles;
 
-    // Work storage: the used flags (shared by rows and columns), the pivot of
-    // each pass, and the physical column order. The columns not yet used are
-    // kept in physical positions [0, active) so that the pivot search reads
-    // one contiguous run per row; column c lives at position positionOf[c].
+    // Work storage. `used` serves rows and columns alike. Column c lives at
+    // physical position positionOf[c]; the columns still unused at the start
+    // of a block occupy [0, active). `candidate` marks the positions that the
+    // pivot search may pick within a block (kCandidate, else 0).
     std::vector<char> used(n, 0);
     std::vector<std::size_t> pivotRow(n), pivotColumn(n);
     std::vector<std::size_t> columnAt(n), positionOf(n);
@@ -129,20 +158,16 @@ bool GaussJordanInvert(double** a, int size) {
         columnAt[c] = c;
         positionOf[c] = c;
     }
+    std::vector<long long> candidate(n, kCandidate);
+    std::vector<double> pivots(kBlockPasses * stride);   // the block's scaled pivot rows
+    std::vector<double> factors(n * kBlockPasses);       // d of row r in block pass j: [r * kBlockPasses + j]
+    std::vector<std::size_t> pending(n, 0);              // first block pass not yet applied to a fresh row's other columns
+    std::vector<std::size_t> blockPivotPosition(kBlockPasses);
+    std::vector<std::size_t> freshRows;
+    std::vector<std::size_t> oldRows;
+    freshRows.reserve(n);
+    oldRows.reserve(n);
     std::size_t active = n;
-
-    // Returns the lowest column among the positions [0, active) of `row` that
-    // hold the magnitude `best`; with the row being the first to hold it, that
-    // is the first candidate of a row-major scan.
-    auto firstColumnWith = [&](const double* row, double best) {
-        std::size_t column = n;
-        for (std::size_t q = 0; q < active; ++q) {
-            if (std::fabs(row[q]) == best && columnAt[q] < column) {
-                column = columnAt[q];
-            }
-        }
-        return column;
-    };
 
     // Pivot search of pass 0; later searches ride along the previous pass.
     double best = 0.0;
@@ -159,58 +184,142 @@ bool GaussJordanInvert(double** a, int size) {
         }
     }
 
-    for (std::size_t pass = 0; pass < n; ++pass) {
-        if (!(best > 0.0)) {
-            return false;
-        }
-        const std::size_t row = bestRow;
-        const std::size_t p = firstColumnWith(a[row], best);
-
-        used[p] = 1;
-        if (row != p) {
-            std::swap(a[row], a[p]);
-        }
-        pivotRow[pass] = row;
-        pivotColumn[pass] = p;
-
-        // Column p leaves the unused run: it trades places with the column in
-        // the run's last position, in every row, as each row is visited.
-        const std::size_t from = positionOf[p];
-        const std::size_t to = active - 1;
-        const std::size_t moved = columnAt[to];
-        columnAt[from] = moved;
-        positionOf[moved] = from;
-        columnAt[to] = p;
-        positionOf[p] = to;
-        active = to;
-
-        double* const pivot = a[p];
-        std::swap(pivot[from], pivot[to]);
-        const double pivinv = 1.0 / pivot[to];
-        pivot[to] = 1.0;
-        for (std::size_t q = 0; q < n; ++q) {
-            pivot[q] *= pivinv;
-        }
-
-        best = 0.0;
-        bestRow = 0;
+    for (std::size_t first = 0; first < n; first += kBlockPasses) {
+        const std::size_t passes = std::min(kBlockPasses, n - first);
+        const std::size_t blockActive = active;
+        freshRows.clear();
+        oldRows.clear();
         for (std::size_t r = 0; r < n; ++r) {
-            if (r == p) {
-                continue;
+            (used[r] ? oldRows : freshRows).push_back(r);
+            pending[r] = 0;
+        }
+
+        for (std::size_t j = 0; j < passes; ++j) {
+            if (!(best > 0.0)) {
+                return false;
             }
-            double* const target = a[r];
-            std::swap(target[from], target[to]);
-            const double d = target[to];
-            target[to] = 0.0;
-            if (used[r]) {
-                kernels.update(target, pivot, d, n);
-            } else {
-                const double rowBest = kernels.updateAndMax(target, pivot, d, active, n);
-                if (rowBest > best) {
-                    best = rowBest;
-                    bestRow = r;
+            // The first largest candidate in row-major order: the first row
+            // holding the maximum (found above), and in it the lowest column.
+            const std::size_t row = bestRow;
+            std::size_t p = n;
+            for (std::size_t q = 0; q < blockActive; ++q) {
+                if (candidate[q] != 0 && std::fabs(a[row][q]) == best && columnAt[q] < p) {
+                    p = columnAt[q];
                 }
             }
+
+            used[p] = 1;
+            if (row != p) {
+                std::swap(a[row], a[p]);
+                // The block's factors belong to the row's contents.
+                std::swap_ranges(&factors[row * kBlockPasses], &factors[row * kBlockPasses] + j,
+                                 &factors[p * kBlockPasses]);
+                std::swap(pending[row], pending[p]);
+            }
+            pivotRow[first + j] = row;
+            pivotColumn[first + j] = p;
+            const std::size_t at = positionOf[p];
+            candidate[at] = 0;
+            blockPivotPosition[j] = at;
+
+            // Bring the pivot row up to date, scale it, keep a snapshot.
+            double* const pivot = a[p];
+            kernels.applyPasses(pivot + blockActive, pivots.data() + pending[p] * stride + blockActive, stride,
+                                &factors[p * kBlockPasses + pending[p]], j - pending[p], n - blockActive);
+            const double pivinv = 1.0 / pivot[at];
+            pivot[at] = 1.0;
+            for (std::size_t q = 0; q < n; ++q) {
+                pivot[q] *= pivinv;
+            }
+            pending[p] = j + 1;
+            std::copy(pivot, pivot + n, pivots.data() + j * stride);
+
+            // Rows used before the block: only their factor, from the one
+            // element, through the block's earlier passes.
+            for (const std::size_t r : oldRows) {
+                const double* const f = &factors[r * kBlockPasses];
+                double v = a[r][at];
+                for (std::size_t i = 0; i < j; ++i) {
+                    v = v - pivots[i * stride + at] * f[i];
+                }
+                factors[r * kBlockPasses + j] = v;
+            }
+
+            // Fresh rows: the candidate columns now, with the next search.
+            best = 0.0;
+            bestRow = 0;
+            for (const std::size_t r : freshRows) {
+                if (r == p) {
+                    continue;
+                }
+                double* const target = a[r];
+                const double d = target[at];
+                factors[r * kBlockPasses + j] = d;
+                target[at] = 0.0;
+                if (used[r]) {
+                    kernels.update(target, pivot, d, blockActive);
+                } else {
+                    const double rowBest = kernels.updateAndMax(target, pivot, d, candidate.data(), blockActive);
+                    if (rowBest > best) {
+                        best = rowBest;
+                        bestRow = r;
+                    }
+                }
+            }
+        }
+
+        // The delayed updates of the block, a band of columns at a time so
+        // that the band of the pivot snapshots stays in the first-level cache
+        // while every row streams past it once.
+        for (std::size_t band = 0; band < n; band += kBandColumns) {
+            const std::size_t bandEnd = std::min(n, band + kBandColumns);
+            for (const std::size_t r : oldRows) {
+                kernels.applyPasses(a[r] + band, pivots.data() + band, stride, &factors[r * kBlockPasses], passes,
+                                    bandEnd - band);
+            }
+            const std::size_t from = std::max(band, blockActive);
+            if (from < bandEnd) {
+                for (const std::size_t r : freshRows) {
+                    kernels.applyPasses(a[r] + from, pivots.data() + pending[r] * stride + from, stride,
+                                        &factors[r * kBlockPasses + pending[r]], passes - pending[r], bandEnd - from);
+                }
+            }
+        }
+        // In its own pass a pivot column was zeroed before the update.
+        for (const std::size_t r : oldRows) {
+            double* const target = a[r];
+            const double* const f = &factors[r * kBlockPasses];
+            for (std::size_t j = 0; j < passes; ++j) {
+                const std::size_t at = blockPivotPosition[j];
+                double v = 0.0 - pivots[j * stride + at] * f[j];
+                for (std::size_t i = j + 1; i < passes; ++i) {
+                    v = v - pivots[i * stride + at] * f[i];
+                }
+                target[at] = v;
+            }
+        }
+
+        // The block's pivot columns leave the candidate run: each one found in
+        // [0, active) trades places with an unused column from the tail.
+        active = blockActive - passes;
+        std::size_t spare = active;
+        for (std::size_t q = 0; q < active; ++q) {
+            if (candidate[q] != 0) {
+                continue;
+            }
+            while (candidate[spare] == 0) {
+                ++spare;
+            }
+            for (std::size_t r = 0; r < n; ++r) {
+                std::swap(a[r][q], a[r][spare]);
+            }
+            const std::size_t movedIn = columnAt[spare];
+            const std::size_t movedOut = columnAt[q];
+            columnAt[q] = movedIn;
+            positionOf[movedIn] = q;
+            columnAt[spare] = movedOut;
+            positionOf[movedOut] = spare;
+            std::swap(candidate[q], candidate[spare]);
         }
     }
 
@@ -238,9 +347,7 @@ bool GaussJordanInvert(double** a, int size) {
             for (std::size_t c = 0; c < n; ++c) {
                 scratch[c] = target[gather[c]];
             }
-            for (std::size_t c = 0; c < n; ++c) {
-                target[c] = scratch[c];
-            }
+            std::copy(scratch.begin(), scratch.end(), target);
         }
     }
     return true;

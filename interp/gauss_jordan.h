@@ -30,18 +30,19 @@ private:
 
 // Inverts the n x n matrix given by its row pointers in place and returns
 // true, or returns false for a singular matrix (one whose largest remaining
-// candidate pivot is exactly zero; there is no tolerance). Rows may come back
-// exchanged in the pointer array; rows[i] then points at row i of the
-// inverse.
+// candidate pivot is exactly zero; there is no tolerance), leaving the
+// contents unspecified. Rows may come back exchanged in the pointer array;
+// rows[i] then points at row i of the inverse.
 //
 // Pivots are chosen and every element is computed exactly as in the textbook
 // loop order: per pass, the first largest |a[j][k]| over unused rows j and
 // unused columns k in row-major order; the pivot row scaled by 1/pivot; every
-// other row updated as a[r][k] - a[p][k] * a[r][p]; the column exchanges
-// undone last-pass first. The loops are only regrouped (pivot search fused
-// into the previous pass, columns held in a different physical order), so the
-// results are bit-identical to that order as long as the library is compiled
-// without floating-point contraction.
+// other row updated as a[r][k] - a[p][k] * a[r][p] after a[r][p] = 0; the
+// column exchanges undone last pass first. The work is only regrouped (the
+// pivot search fused into the previous pass, updates that no pivot search
+// needs yet applied a block of passes at a time, columns held in another
+// physical order), so the results are bit-identical to that order as long as
+// the library is compiled without floating-point contraction.
 bool GaussJordanInvert(double** rows, int n);
 
 // The row kernels compiled in and usable on this machine, fastest first
