@@ -124,7 +124,7 @@ TEST(HostItems, ObjectsOfRemovedItemsAnswerEFail) {
 
 TEST(HostItems, AddedGraphsAndMeasurementsComeLastWithTheirTraces) {
     Host h;
-    ProjectBuilder(h).Schematic("Amp").Graph("Out").Measurement("Amp", "Pout");
+    ProjectBuilder(h).Schematic("Amp").DataFile("Pout", "f.txt").Graph("Out").Measurement("Amp", "Pout");
     ComPtr<IVexaGraph> g = host::Get(GraphsOf(h), &IVexaGraphs::Add, host::Str(OLESTR("Load Pull Points")).get(), 2);
     ASSERT_TRUE(g);
     ASSERT_EQ(h.project().graphs.size(), 2u);
@@ -137,8 +137,10 @@ TEST(HostItems, AddedGraphsAndMeasurementsComeLastWithTheirTraces) {
     };
     ComPtr<IVexaMeasurement> fromSchematic = add(OLESTR("Amp"), OLESTR("Gain"));
     ComPtr<IVexaMeasurement> supplied = add(OLESTR("Tuner Impedances"), OLESTR("API"));
+    ComPtr<IVexaMeasurement> contour = add(OLESTR("Pout"), OLESTR("LPCS[13,0,0.75]"));
     EXPECT_EQ(host::Get(fromSchematic, &IVexaMeasurement::get_ResultType), 1);
     EXPECT_EQ(host::Get(supplied, &IVexaMeasurement::get_ResultType), 2);
+    EXPECT_EQ(host::Get(contour, &IVexaMeasurement::get_ResultType), 3);
 
     ComPtr<IVexaTraces> traces = host::Get(g, &IVexaGraph::get_Traces);
     const LONG n = host::Get(traces, &IVexaTraces::get_Count);
@@ -150,7 +152,7 @@ TEST(HostItems, AddedGraphsAndMeasurementsComeLastWithTheirTraces) {
     host::Call(last, &IVexaTrace::put_SymbolSize, 10);
     host::Call(last, &IVexaTrace::put_SymbolStyle, 5);
     host::Call(last, &IVexaTrace::put_LineWidth, 3);
-    const TraceData& t = h.project().graphs[1].measurements[1].trace;
+    const TraceData& t = h.project().graphs[1].measurements[2].trace;
     EXPECT_FALSE(t.lineVisible);
     EXPECT_TRUE(t.symbolsVisible);
     EXPECT_EQ(t.color, 0xFF0000);

@@ -6,10 +6,16 @@ namespace vexasim::model {
 
 namespace {
 
-bool NamesSchematic(const ProjectData& project, const std::string& source) {
+// The result type of a new measurement, from what its source names: a schematic's
+// measurement is a real result of the analysis (1); a data file's is a plot of the
+// file, neither real nor complex (3, as the project loader gives a contour); any
+// other source holds values the caller supplies, complex (2). SetSize changes it.
+long NewResultType(const ProjectData& project, const std::string& source) {
     for (const SchematicData& s : project.schematics)
-        if (s.name == source) return true;
-    return false;
+        if (s.name == source) return 1;
+    for (const DataFileData& d : project.dataFiles)
+        if (d.name == source) return 3;
+    return 2;
 }
 
 class Measurements final : public Object<IVexaMeasurements> {
@@ -31,15 +37,13 @@ public:
             return S_OK;
         });
     }
-    // The new measurement's trace comes last. A measurement of a schematic is a
-    // real result of the analysis; any other source (a data file, values the
-    // caller supplies) holds complex data until SetSize says otherwise.
+    // The new measurement's trace comes last.
     STDMETHODIMP Add(BSTR source, BSTR name, IVexaMeasurement** out) override {
         return Guard("Measurements.Add", out, [&] {
             MeasurementData m;
             m.source = Utf8(source);
             m.name = Utf8(name);
-            m.resultType = NamesSchematic(state().project, m.source) ? 1 : 2;
+            m.resultType = NewResultType(state().project, m.source);
             auto& ms = state().Graph(graph_).measurements;
             ms.push_back(std::move(m));
             state().AssignIds();
