@@ -1,0 +1,495 @@
+#include "vexasim/app/commands.h"
+
+#include <objbase.h>
+#include <oleauto.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/call.h"
+#include "vexasim/app/contours.h"
+#include "vexasim/app/dialog_script.h"
+#include "vexasim/app/outputs.h"
+#include "vexasim/app/project_file.h"
+#include "vexasim/app/settings_stream.h"
+#include "vexasim/app/svg.h"
+#include "vexasim/device/pa_measurements.h"
+#include "vexasim/host.h"
+
+namespace vexasim {
+namespace {
+
+const char* const kAddinsKey = "Software\\Norvane\\Vexa\\Addins";
+const double kPi = 4.0 * std::atan(1.0);
+
+std::string Hex(HRESULT hr) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
+    return buf;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    char* full = ::realpath(path.c_str(), nullptr);
+    if (!full) return path;
+    std::string r = full;
+    std::free(full);
+    return r;
+}
+
+bool MakeFolder(const std::string& path) {
+    std::string part;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        }
+        if (i < path.size()) part += path[i];
+    }
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string QueryString(HKEY key, const char* name) {
+    char buf[1024];
+    DWORD size = sizeof buf, type = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return "";
+    return std::string(buf, size && buf[size - 1] == '\0' ? size - 1 : size);
+}
+
+// Everything a run of the wizard is asked to do on the command line.
+struct RunOptions {
+    std::string project;
+    std::string outDir = "out";
+    std::string addin = "Tessary.LPTuner";
+    bool quiet = false;
+    DialogOptions dialog;
+};
+
+bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "-o" || a == "--out") {
+            if (!value(o.outDir)) return false;
+        } else if (a == "--addin") {
+            if (!value(o.addin)) return false;
+        } else if (a == "--quiet" || a == "-q") {
+            o.quiet = true;
+        } else if (a == "--simulate") {
+            o.dialog.simulate = true;
+        } else if (a == "--remove-all") {
+            o.dialog.removeAll = true;
+        } else if (a == "--schematic") {
+            if (!value(o.dialog.schematic)) return false;
+        } else if (a == "--tuner") {
+            if (!value(o.dialog.tuner)) return false;
+        } else if (a == "--harmonic") {
+            if (!value(v)) return false;
+            if (v != "1" && v != "2" && v != "3") {
+                error = "--harmonic takes 1, 2 or 3";
+                return false;
+            }
+            o.dialog.harmonic = v[0] - '0';
+        } else if (a == "--grid") {
+            if (!value(v)) return false;
+            const char* names[] = {"coarse", "medium", "fine", "extra-fine"};
+            o.dialog.grid = -1;
+            for (int k = 0; k < 4; ++k)
+                if (v == names[k]) o.dialog.grid = k;
+            if (o.dialog.grid < 0) {
+                error = "--grid takes coarse, medium, fine or extra-fine";
+                return false;
+            }
+        } else if (a == "--center") {
+            if (!value(v)) return false;
+            size_t at = v.find('@');
+            if (at == std::string::npos) {
+                error = "--center takes MAG@ANGLE, such as 0.3@45";
+                return false;
+            }
+            o.dialog.centerMag = v.substr(0, at);
+            o.dialog.centerAng = v.substr(at + 1);
+        } else if (a == "--radius") {
+            if (!value(o.dialog.radius)) return false;
+        } else if (a == "--measured-data") {
+            if (!value(o.dialog.measuredData)) return false;
+        } else if (a == "--tab-data") {
+            if (!value(o.dialog.tabData)) return false;
+        } else if (a == "--measure") {
+            if (!value(v)) return false;
+            size_t eq = v.rfind('=');
+            if (eq == std::string::npos || eq == 0 || v.find(':') == std::string::npos || v.find(':') > eq) {
+                error = "--measure takes SOURCE:NAME=DATAFILE";
+                return false;
+            }
+            o.dialog.measures.push_back({v.substr(0, eq), v.substr(eq + 1)});
+        } else if (a == "--script") {
+            if (!value(o.dialog.scriptFile)) return false;
+        } else if (!a.empty() && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else if (o.project.empty()) {
+            o.project = a;
+        } else {
+            error = "more than one project given";
+            return false;
+        }
+    }
+    if (o.project.empty()) {
+        error = "no project given";
+        return false;
+    }
+    if ((o.dialog.centerMag.empty()) != (o.dialog.radius.empty())) {
+        error = "--center and --radius go together";
+        return false;
+    }
+    return true;
+}
+
+// Progress and samples: watches every analysis the wizard asks for. An analysis
+// of the sweep is one with the arguments (0, -1) while the current-point marker is
+// on the points graph.
+class SweepWatcher {
+public:
+    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(::isatty(2)) {
+        for (const auto& g : host.project().graphs)
+            for (const auto& m : g.measurements)
+                if (m.resultType == 1 && IsSchematic(m.source)) {
+                    table.columns.push_back(m.DisplayName());
+                    units_.push_back(m.unitType);
+                }
+        // Measurements shown on several graphs appear once.
+        std::set<std::string> seen;
+        for (size_t i = 0; i < table.columns.size();) {
+            if (!seen.insert(table.columns[i]).second) {
+                table.columns.erase(table.columns.begin() + i);
+                units_.erase(units_.begin() + i);
+            } else {
+                ++i;
+            }
+        }
+    }
+
+    void OnAnalyze(long first, long second) {
+        if (first != 0 || second != -1) return;
+        long total = 0;
+        if (!SweepRunning(total)) return;
+        ParameterData* mag = host_.BoundParameter("TMag");
+        ParameterData* ang = host_.BoundParameter("TAng");
+        Sample s;
+        s.magnitude = mag ? mag->value : NAN;
+        s.angleDeg = ang ? ang->value * 180.0 / kPi : NAN;
+        for (size_t c = 0; c < table.columns.size(); ++c) s.values.push_back(Value(c));
+        table.rows.push_back(std::move(s));
+        Progress(static_cast<long>(table.rows.size()), total);
+    }
+
+    void Finish() {
+        if (!quiet_ && tty_ && printed_) std::fputs("\n", stderr);
+    }
+
+    SampleTable table;
+
+private:
+    bool IsSchematic(const std::string& name) const {
+        for (const auto& s : host_.project().schematics)
+            if (s.name == name) return true;
+        return false;
+    }
+    bool SweepRunning(long& total) const {
+        for (const auto& g : host_.project().graphs) {
+            if (g.name != "Load Pull Points") continue;
+            bool marker = false;
+            for (const auto& m : g.measurements) {
+                if (m.source == "Current Simulation Point") marker = true;
+                if (m.source == "Tuner Impedances") total = static_cast<long>(m.points.size());
+            }
+            return marker;
+        }
+        return false;
+    }
+    double Value(size_t column) const {
+        for (const auto& g : host_.project().graphs)
+            for (const auto& m : g.measurements)
+                if (m.resultType == 1 && m.DisplayName() == table.columns[column] && !m.points.empty())
+                    return DisplayValue(host_.project(), units_[column], m.points[0].first);
+        return NAN;
+    }
+    void Progress(long k, long total) {
+        if (quiet_) return;
+        auto now = std::chrono::steady_clock::now();
+        if (k == 1) start_ = now;
+        double elapsed = std::chrono::duration<double>(now - start_).count();
+        double rate = elapsed > 0 ? (k - 1) / elapsed : 0.0;
+        double left = rate > 0 && total >= k ? (total - k) / rate : 0.0;
+        if (tty_) {
+            std::fprintf(stderr, "\ranalysis %ld of %ld  %.0f/s  %.1f s left   ", k, total, rate, left);
+            printed_ = true;
+        } else if (total > 0) {
+            int tenth = static_cast<int>(10 * k / total);
+            if (tenth > lastTenth_) {
+                lastTenth_ = tenth;
+                std::fprintf(stderr, "analysis %ld of %ld (%d%%)\n", k, total, tenth * 10);
+            }
+        }
+    }
+
+    Host& host_;
+    bool quiet_, tty_;
+    bool printed_ = false;
+    int lastTenth_ = 0;
+    std::vector<long> units_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+bool StreamBytes(IStream* stream, std::vector<uint8_t>& bytes) {
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    ULARGE_INTEGER end;
+    if (FAILED(stream->Seek(zero, STREAM_SEEK_END, &end))) return false;
+    if (FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr))) return false;
+    bytes.assign(static_cast<size_t>(end.QuadPart), 0);
+    ULONG read = 0;
+    if (!bytes.empty() && (FAILED(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)) ||
+                           read != bytes.size()))
+        return false;
+    return true;
+}
+
+int Fail(const std::string& message, int status = 2) {
+    std::fprintf(stderr, "vexasim: %s\n", message.c_str());
+    return status;
+}
+
+}  // namespace
+
+int RegisterModule(const std::string& module, bool doRegister) {
+    std::string path = AbsolutePath(module);
+    HMODULE lib = LoadLibraryA(path.c_str());
+    if (!lib) return Fail("cannot load " + module);
+    const char* name = doRegister ? "DllRegisterServer" : "DllUnregisterServer";
+    auto proc = reinterpret_cast<HRESULT (*)()>(reinterpret_cast<void (*)()>(GetProcAddress(lib, name)));
+    if (!proc) {
+        FreeLibrary(lib);
+        return Fail(module + " does not export " + name);
+    }
+    HRESULT hr = proc();
+    FreeLibrary(lib);
+    if (FAILED(hr)) return Fail(std::string(name) + " failed with " + Hex(hr), 1);
+    std::printf("%s %s\n", doRegister ? "registered" : "unregistered", path.c_str());
+    return 0;
+}
+
+int ListAddins() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAddinsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        std::printf("no add-ins registered\n");
+        return 0;
+    }
+    int count = 0;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY sub = nullptr;
+        std::string friendly, description;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+            friendly = QueryString(sub, "FriendlyName");
+            description = QueryString(sub, "Description");
+            RegCloseKey(sub);
+        }
+        if (friendly.empty() && description.empty()) continue;  // a key left without values after unregistration
+        std::printf("%s\t%s\t%s\n", name, friendly.c_str(), description.c_str());
+        ++count;
+    }
+    RegCloseKey(key);
+    if (count == 0) std::printf("no add-ins registered\n");
+    return 0;
+}
+
+int RunCommand(const std::vector<std::string>& args) {
+    RunOptions o;
+    std::string error;
+    if (!ParseRunOptions(args, o, error)) return Fail(error);
+    ProjectFile file;
+    std::vector<std::string> errors;
+    if (!LoadProjectFile(o.project, file, errors)) {
+        for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
+        return Fail("the project was not loaded; nothing was written");
+    }
+    std::vector<DialogStep> script;
+    if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
+
+    Host host;
+    host.project() = file.data;
+    host.SetEvaluator(pa::DeviceEvaluator());
+    SweepWatcher watcher(host, o.quiet);
+    host.SetAnalyzeObserver([&](long a, long b) { watcher.OnAnalyze(a, b); });
+
+    HRESULT hr = CoInitialize(nullptr);
+    if (FAILED(hr)) return Fail("COM could not be initialised: " + Hex(hr), 1);
+    int status = 0;
+    std::vector<std::string> boxes;
+    std::vector<uint8_t> settings;
+    std::string wizardName;
+    {
+        host::Bstr id = host::FromAnsi(o.addin);
+        CLSID clsid;
+        hr = CLSIDFromProgID(id.get(), &clsid);
+        host::ComPtr<IUnknown> wizard;
+        if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wizard.put_void());
+        if (FAILED(hr)) {
+            CoUninitialize();
+            return Fail("the add-in " + o.addin + " cannot be created (" + Hex(hr) +
+                        "); register it with: vexasim register MODULE");
+        }
+        host::ComPtr<IPersistStream> persist;
+        host::ComPtr<IVexaWizard> run;
+        wizard.query(IID_IPersistStream, persist);
+        wizard.query(IID_IVexaWizard, run);
+        if (!run) {
+            CoUninitialize();
+            return Fail(o.addin + " is not a wizard");
+        }
+        auto addin = file.addins.find(o.addin);
+        if (addin != file.addins.end() && addin->second.hasSettings && persist) {
+            host::ComPtr<IStream> stream;
+            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) {
+                ULONG written = 0;
+                const auto& bytes = addin->second.settings;
+                stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+                LARGE_INTEGER zero;
+                zero.QuadPart = 0;
+                stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+                hr = persist->Load(stream.get());
+                if (FAILED(hr)) std::fprintf(stderr, "vexasim: the stored settings were not loaded (%s)\n", Hex(hr).c_str());
+            }
+        } else if (addin != file.addins.end() && addin->second.hasName) {
+            host::Bstr n = host::FromAnsi(addin->second.name);
+            run->put_Name(n.get());
+        }
+
+        ScriptedUser user(script);
+        VARIANT_BOOL cancelled = VARIANT_TRUE;
+        {
+            host::ComPtr<IDispatch> app = host.ApplicationDispatch();
+            auto scope = user.Install();
+            hr = run->Run(app.get(), &cancelled);
+        }
+        watcher.Finish();
+        boxes = user.Boxes();
+        if (user.SawError()) status = 1;
+        if (!user.Problems().empty()) {
+            for (const auto& p : user.Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
+            status = 1;
+        }
+        if (FAILED(hr)) {
+            host::ComPtr<IErrorInfo> info;
+            std::string description;
+            if (GetErrorInfo(0, info.put()) == S_OK && info) {
+                host::Bstr d;
+                info->GetDescription(d.put());
+                description = host::ToAnsiLossy(d.get());
+            }
+            std::fprintf(stderr, "vexasim: the wizard failed (%s)%s%s\n", Hex(hr).c_str(),
+                         description.empty() ? "" : ": ", description.c_str());
+            status = 1;
+        }
+        if (persist) {
+            host::ComPtr<IStream> stream;
+            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
+                SUCCEEDED(persist->Save(stream.get(), TRUE)))
+                StreamBytes(stream.get(), settings);
+        }
+        host::Bstr name;
+        if (SUCCEEDED(run->get_Name(name.put()))) wizardName = host::ToAnsiLossy(name.get());
+        if (!cancelled && !o.quiet) std::fprintf(stderr, "the wizard simulated %zu points\n", watcher.table.rows.size());
+    }
+    CoUninitialize();
+    if (host.ExternalReferences() != 0)
+        std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
+
+    // Save the project with what the wizard produced.
+    file.data = host.project();
+    AddinState& state = file.addins[o.addin];
+    state.hasName = true;
+    state.name = wizardName;
+    if (!settings.empty()) {
+        state.hasSettings = true;
+        state.settings = settings;
+    }
+    if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
+    std::string projectName = o.project.substr(o.project.find_last_of('/') + 1);
+    for (const auto& f : file.data.dataFiles) {
+        if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
+        if (!WriteFileAtomically(o.outDir + "/" + f.fileName, f.text, error)) return Fail(error, 1);
+    }
+    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(settings);
+    if (!watcher.table.rows.empty()) {
+        std::vector<std::string> columns;
+        for (const auto& p : pairs) columns.push_back(p.first);
+        if (!WriteFileAtomically(o.outDir + "/samples.csv", SamplesCsv(watcher.table, columns), error))
+            return Fail(error, 1);
+    }
+    for (const auto& g : file.data.graphs) {
+        if (g.type != 2) continue;
+        if (!WriteFileAtomically(o.outDir + "/" + SvgFileName(g.name), RenderSmithChart(file.data, g), error))
+            return Fail(error, 1);
+    }
+    if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
+    if (!watcher.table.rows.empty())
+        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table).c_str(), stdout);
+    if (!o.quiet) std::fprintf(stderr, "outputs written to %s\n", o.outDir.c_str());
+    return status;
+}
+
+int RenderCommand(const std::vector<std::string>& args) {
+    std::string project, graph, out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if ((args[i] == "-o" || args[i] == "--graph") && i + 1 < args.size()) {
+            (args[i] == "-o" ? out : graph) = args[i + 1];
+            ++i;
+        } else if (project.empty() && args[i][0] != '-') {
+            project = args[i];
+        } else {
+            return Fail("usage: vexasim render PROJECT [--graph NAME] -o FILE.svg");
+        }
+    }
+    if (project.empty() || out.empty()) return Fail("usage: vexasim render PROJECT [--graph NAME] -o FILE.svg");
+    ProjectFile file;
+    std::vector<std::string> errors;
+    if (!LoadProjectFile(project, file, errors)) {
+        for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
+        return 2;
+    }
+    for (const auto& g : file.data.graphs) {
+        if (g.type != 2 || (!graph.empty() && g.name != graph)) continue;
+        RenderStats stats;
+        std::string svg = RenderSmithChart(file.data, g, &stats);
+        for (const auto& p : stats.problems) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
+        std::string error;
+        if (!WriteFileAtomically(out, svg, error)) return Fail(error, 1);
+        std::printf("%s\n", out.c_str());
+        return 0;
+    }
+    return Fail(graph.empty() ? "the project has no graph of type 2" : "no graph of type 2 named \"" + graph + "\"");
+}
+
+}  // namespace vexasim

@@ -1,0 +1,156 @@
+#include "vexasim/app/dialog_script.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace vexasim {
+namespace {
+
+// Control ids of the main dialog (102) and the Add Measurement dialog (204).
+enum : int {
+    kSchematicList = 1018,
+    kTunerList = 1020,
+    kAdd = 1024,
+    kRemoveAll = 1028,
+    kHarmonic1 = 1030,
+    kCenterRadiusRadio = 1036,
+    kCenterMag = 1038,
+    kCenterAng = 1040,
+    kRadius = 1042,
+    kSetCenterRadius = 1044,
+    kCoarse = 1046,
+    kMeasuredRadio = 1054,
+    kMeasuredList = 1056,
+    kTabRadio = 1058,
+    kTabList = 1060,
+    kAddList = 2006,
+    kAddFileName = 2008,
+};
+
+DialogStep Step(platform::DialogAction a) {
+    DialogStep s;
+    s.action = a;
+    return s;
+}
+
+DialogStep ByText(int control, const std::string& text, const std::string& what) {
+    DialogStep s;
+    s.action = platform::DialogAction::Select(control, -1);
+    s.byText = true;
+    s.text = text;
+    s.what = what;
+    return s;
+}
+
+// The index of the combo box entry whose text is exactly `text`, or -1.
+int FindEntry(HWND dialog, int control, const std::string& text) {
+    LRESULT count = SendDlgItemMessageA(dialog, control, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT len = SendDlgItemMessageA(dialog, control, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (len < 0) continue;
+        std::string entry(static_cast<size_t>(len) + 1, '\0');
+        SendDlgItemMessageA(dialog, control, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&entry[0]));
+        entry.resize(static_cast<size_t>(len));
+        if (entry == text) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool IsErrorCaption(const std::string& caption) { return caption == "Error!" || caption == "Tessary"; }
+
+}  // namespace
+
+bool BuildDialogScript(const DialogOptions& o, std::vector<DialogStep>& steps, std::string& error) {
+    using platform::DialogAction;
+    steps.clear();
+    if (!o.schematic.empty()) steps.push_back(ByText(kSchematicList, o.schematic, "schematic"));
+    if (!o.tuner.empty()) steps.push_back(ByText(kTunerList, o.tuner, "tuner"));
+    if (o.harmonic >= 1 && o.harmonic <= 3) steps.push_back(Step(DialogAction::Click(kHarmonic1 + 2 * (o.harmonic - 1))));
+    if (o.removeAll) steps.push_back(Step(DialogAction::Click(kRemoveAll)));
+    for (const auto& m : o.measures) {
+        steps.push_back(Step(DialogAction::Click(kAdd)));
+        steps.push_back(ByText(kAddList, m.first, "measurement"));
+        steps.push_back(Step(DialogAction::Type(kAddFileName, m.second)));
+        steps.push_back(Step(DialogAction::Click(IDOK)));
+    }
+    if (o.grid >= 0) {
+        steps.push_back(Step(DialogAction::Click(kCenterRadiusRadio)));
+        steps.push_back(Step(DialogAction::Click(kCoarse + 2 * o.grid)));
+    }
+    if (!o.centerMag.empty()) {
+        steps.push_back(Step(DialogAction::Type(kCenterMag, o.centerMag)));
+        steps.push_back(Step(DialogAction::Type(kCenterAng, o.centerAng)));
+        steps.push_back(Step(DialogAction::Type(kRadius, o.radius)));
+        steps.push_back(Step(DialogAction::Click(kSetCenterRadius)));
+    }
+    if (!o.measuredData.empty()) {
+        steps.push_back(Step(DialogAction::Click(kMeasuredRadio)));
+        steps.push_back(ByText(kMeasuredList, o.measuredData, "measured-data measurement"));
+    }
+    if (!o.tabData.empty()) {
+        steps.push_back(Step(DialogAction::Click(kTabRadio)));
+        steps.push_back(ByText(kTabList, o.tabData, "tab-data-file measurement"));
+    }
+    if (!o.scriptFile.empty()) {
+        std::ifstream in(o.scriptFile);
+        if (!in) {
+            error = "cannot read the script " + o.scriptFile;
+            return false;
+        }
+        std::string line;
+        int number = 0;
+        while (std::getline(in, line)) {
+            ++number;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t first = line.find_first_not_of(" \t");
+            if (first == std::string::npos || line[first] == '#') continue;
+            platform::DialogAction a;
+            std::string why;
+            if (!platform::ParseDialogAction(line, a, why)) {
+                error = o.scriptFile + ":" + std::to_string(number) + ": " + why;
+                return false;
+            }
+            steps.push_back(Step(a));
+        }
+    }
+    steps.push_back(Step(DialogAction::Click(o.simulate ? IDOK : IDCANCEL)));
+    return true;
+}
+
+ScriptedUser::ScriptedUser(std::vector<DialogStep> steps) : steps_(steps.begin(), steps.end()) {}
+
+int ScriptedUser::OnMessageBox(HWND, const std::string& text, const std::string& caption, UINT flags) {
+    boxes_.push_back("[" + caption + "] " + text);
+    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+    if (IsErrorCaption(caption)) sawError_ = true;
+    UINT type = flags & MB_TYPEMASK;
+    return type == MB_YESNO ? IDYES : IDOK;
+}
+
+platform::DialogAction ScriptedUser::NextDialogAction(HWND dialog) {
+    if (aborted_ || steps_.empty()) {
+        // Without more steps the user leaves the dialog as through its close box.
+        if (steps_.empty() && !aborted_) problems_.push_back("the dialog needed more actions than the options gave");
+        aborted_ = true;
+        return platform::DialogAction::Escape();
+    }
+    DialogStep s = steps_.front();
+    steps_.pop_front();
+    if (s.byText) {
+        int index = FindEntry(dialog, s.action.control, s.text);
+        if (index < 0) {
+            problems_.push_back("no " + s.what + " named \"" + s.text + "\" is offered");
+            aborted_ = true;
+            return platform::DialogAction::Escape();
+        }
+        s.action.item = index;
+    }
+    return s.action;
+}
+
+void ScriptedUser::OnDialogActionRefused(HWND, const platform::DialogAction& action, const std::string& reason) {
+    problems_.push_back("the dialog refused \"" + platform::FormatDialogAction(action) + "\": " + reason);
+}
+
+}  // namespace vexasim

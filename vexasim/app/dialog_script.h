@@ -1,0 +1,68 @@
+// Driving the wizard's dialogs from the command line: the options a user of the
+// dialog would set become scripted user actions, so the dialog's own logic runs
+// exactly as with a person. Message boxes are printed to stderr with their caption.
+#pragma once
+#include <windows.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ui/dialog_action.h"
+#include "platform/ui/input_source.h"
+
+namespace vexasim {
+
+struct DialogOptions {
+    std::string schematic, tuner;
+    int harmonic = 0;  // 0: leave as it is
+    int grid = -1;     // 0..3, -1: leave as it is
+    std::string centerMag, centerAng, radius;
+    std::string measuredData, tabData;
+    std::vector<std::pair<std::string, std::string>> measures;  // display name, data file name
+    bool removeAll = false;
+    std::string scriptFile;
+    bool simulate = false;
+};
+
+// One step of the user: a dialog action, or the selection of the entry whose text is
+// `text` in a combo box (found when the step is taken).
+struct DialogStep {
+    platform::DialogAction action;
+    bool byText = false;
+    std::string text;
+    std::string what;  // for messages: "schematic", "tuner", ...
+};
+
+// The steps for the options, in the order a person would take them: schematic, tuner,
+// harmonic, Remove All, each measurement through Add..., the gamma source, the centre
+// and radius, the script file's actions, and Simulate or Cancel.
+bool BuildDialogScript(const DialogOptions& options, std::vector<DialogStep>& steps, std::string& error);
+
+class ScriptedUser : public platform::InputSource {
+public:
+    explicit ScriptedUser(std::vector<DialogStep> steps);
+
+    int OnMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
+    platform::DialogAction NextDialogAction(HWND dialog) override;
+    void OnDialogActionRefused(HWND dialog, const platform::DialogAction& action, const std::string& reason) override;
+
+    // Installs this user for the current thread for the life of the returned object.
+    std::unique_ptr<platform::ScopedInputSource> Install() { return std::make_unique<platform::ScopedInputSource>(*this); }
+
+    bool SawError() const { return sawError_; }
+    const std::vector<std::string>& Problems() const { return problems_; }
+    const std::vector<std::string>& Boxes() const { return boxes_; }
+
+private:
+    std::deque<DialogStep> steps_;
+    std::deque<int> answers_;
+    std::vector<std::string> problems_;
+    std::vector<std::string> boxes_;
+    bool sawError_ = false;
+    bool aborted_ = false;
+};
+
+}  // namespace vexasim

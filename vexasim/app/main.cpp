@@ -1,0 +1,57 @@
+// vexasim: the stand-in host as a program. It opens a project file, finds the
+// wizard among the registered add-ins, runs it, and saves what it produced.
+//
+//   vexasim register MODULE        register an add-in module (its DllRegisterServer)
+//   vexasim unregister MODULE      unregister it (DllUnregisterServer)
+//   vexasim addins                 list the registered add-ins
+//   vexasim run PROJECT [-o OUTDIR] [options]
+//   vexasim render PROJECT [--graph NAME] -o FILE.svg
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vexasim/app/commands.h"
+
+namespace {
+
+void Usage(FILE* to) {
+    std::fputs(
+        "usage:\n"
+        "  vexasim register MODULE\n"
+        "  vexasim unregister MODULE\n"
+        "  vexasim addins\n"
+        "  vexasim run PROJECT [-o OUTDIR] [--addin PROGID] [--schematic NAME] [--tuner NAME]\n"
+        "              [--harmonic 1|2|3] [--grid coarse|medium|fine|extra-fine]\n"
+        "              [--center MAG@ANGLE] [--radius R] [--measured-data NAME] [--tab-data NAME]\n"
+        "              [--measure SOURCE:NAME=DATAFILE]... [--remove-all] [--script FILE]\n"
+        "              [--simulate] [--quiet]\n"
+        "  vexasim render PROJECT [--graph NAME] -o FILE.svg\n"
+        "The registry is the file named by PLATFORM_REGISTRY.\n",
+        to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
+        Usage(args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "register" || command == "unregister") {
+        if (args.size() != 1) {
+            Usage(stderr);
+            return 2;
+        }
+        return vexasim::RegisterModule(args[0], command == "register");
+    }
+    if (command == "addins") return vexasim::ListAddins();
+    if (command == "run") return vexasim::RunCommand(args);
+    if (command == "render") return vexasim::RenderCommand(args);
+    std::fprintf(stderr, "vexasim: unknown command \"%s\"\n", command.c_str());
+    Usage(stderr);
+    return 2;
+}
