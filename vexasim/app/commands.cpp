@@ -71,6 +71,7 @@ struct RunOptions {
     std::string outDir = "out";
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
+    int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
     DialogOptions dialog;
 };
 
@@ -92,6 +93,15 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
             if (!value(o.addin)) return false;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
+        } else if (a == "--analysis-delay") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            long ms = std::strtol(v.c_str(), &end, 10);
+            if (*end || ms < 0 || ms > 60000) {
+                error = "--analysis-delay takes milliseconds, 0 to 60000";
+                return false;
+            }
+            o.analysisDelayMs = static_cast<int>(ms);
         } else if (a == "--simulate") {
             o.dialog.simulate = true;
         } else if (a == "--remove-all") {
@@ -341,7 +351,10 @@ int RunCommand(const std::vector<std::string>& args) {
     host.project() = file.data;
     host.SetEvaluator(pa::DeviceEvaluator());
     SweepWatcher watcher(host, o.quiet);
-    host.SetAnalyzeObserver([&](long a, long b) { watcher.OnAnalyze(a, b); });
+    host.SetAnalyzeObserver([&](long a, long b) {
+        if (o.analysisDelayMs) ::usleep(static_cast<useconds_t>(o.analysisDelayMs) * 1000);
+        watcher.OnAnalyze(a, b);
+    });
 
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr)) return Fail("COM could not be initialised: " + Hex(hr), 1);

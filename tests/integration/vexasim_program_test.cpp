@@ -1,0 +1,199 @@
+// The vexasim program end to end: registration, the add-in list, runs driven by
+// options and by stored settings, refusals of malformed projects, and interruptions.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "vexasim/app/project_file.h"
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+class VexasimProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/vexasim-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        registry_ = dir_ + "/registry.json";
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
+
+    Result Run(const std::vector<std::string>& args) {
+        std::string cmd = "PLATFORM_REGISTRY='" + registry_ + "' '" VEXASIM_BIN "'";
+        for (const auto& a : args) cmd += " '" + a + "'";
+        cmd += " >'" + dir_ + "/stdout' 2>'" + dir_ + "/stderr'";
+        Result r;
+        int s = std::system(cmd.c_str());
+        r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+        r.out = ReadFile(dir_ + "/stdout");
+        r.err = ReadFile(dir_ + "/stderr");
+        return r;
+    }
+
+    void Register() {
+        Result r = Run({"register", WIZARD_MODULE});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+
+    std::string dir_, registry_;
+};
+
+TEST_F(VexasimProgram, RegisterRunRerunFromStoredSettingsAndUnregister) {
+    Register();
+    Result list = Run({"addins"});
+    EXPECT_NE(list.out.find("Tessary.LPTuner\tTessary Wizard\tRun the simulated Tessary Wizard"), std::string::npos)
+        << list.out;
+
+    std::string first = dir_ + "/first", second = dir_ + "/second";
+    Result run = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", first, "--grid", "coarse", "--measure",
+                      "PA:Pout=pout_lp", "--measure", "PA:PAE=pae_lp", "--simulate"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("PA:Pout (data file pout_lp)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("contour grid maximum"), std::string::npos);
+    for (const char* f : {"amplifier.json", "QuindleIsAHack0.txt", "QuindleIsAHack1.txt", "samples.csv",
+                          "Load_Pull_Data_Contour_Graph.svg"})
+        EXPECT_TRUE(Exists(first + "/" + f)) << f;
+    std::string csv = ReadFile(first + "/samples.csv");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "index,|gamma|,angle_deg,re,im,PA:Pout,PA:PAE");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 62);  // header and 61 points of the Coarse grid
+
+    // The saved project holds the settings: a run with only --simulate repeats the same sweep.
+    Result again = Run({"run", first + "/amplifier.json", "-o", second, "--simulate", "--quiet"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(ReadFile(second + "/QuindleIsAHack0.txt"), ReadFile(first + "/QuindleIsAHack0.txt"));
+    EXPECT_EQ(ReadFile(second + "/QuindleIsAHack1.txt"), ReadFile(first + "/QuindleIsAHack1.txt"));
+    EXPECT_EQ(ReadFile(second + "/samples.csv"), csv);
+
+    Result unregister = Run({"unregister", WIZARD_MODULE});
+    EXPECT_EQ(unregister.status, 0) << unregister.err;
+    EXPECT_NE(Run({"addins"}).out.find("no add-ins registered"), std::string::npos);
+    EXPECT_EQ(Run({"unregister", WIZARD_MODULE}).status, 0);  // twice is fine
+    Result gone = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", dir_ + "/third", "--simulate"});
+    EXPECT_NE(gone.status, 0);
+    EXPECT_NE(gone.err.find("register it with"), std::string::npos) << gone.err;
+}
+
+TEST_F(VexasimProgram, ErrorBoxesAndUnknownNamesMakeTheExitStatusNonZero) {
+    Register();
+    // No measurement selected: the final window look-up fails and the wizard says so.
+    Result none = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", dir_ + "/a", "--simulate", "--quiet"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("[Error!] C++ COM ERROR - Problems simulating active schematic"), std::string::npos)
+        << none.err;
+    Result unknown = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", dir_ + "/b", "--measure", "PA:Nope=x",
+                          "--simulate", "--quiet"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("no measurement named \"PA:Nope\""), std::string::npos) << unknown.err;
+    Result radius = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", dir_ + "/c", "--center", "0.1@0", "--radius",
+                         "0.01", "--quiet"});
+    EXPECT_NE(radius.err.find("[Error!] The radius must be greater than or equal to 0.05."), std::string::npos)
+        << radius.err;
+}
+
+TEST_F(VexasimProgram, MalformedProjectsAreRefusedWithoutOutputs) {
+    Register();
+    const std::string good = ReadFile(EXAMPLES_DIR "/amplifier.json");
+    struct Case {
+        const char* from;
+        const char* to;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"\"Vdd\": 28", "\"Vdd\": \"28\"", "schematics[0].elements[0].parameters.Vdd: expected a number"},
+        {"\"name\": \"amplifier\",", "\"name\": \"amplifier\", \"extra\": 1,", "extra: unknown key"},
+        {"\"type\": 1,", "", "graphs[0].type: missing"},
+        {"\"name\": \"Gain\"}", "\"name\": \"Gian\"}", "graphs[2].measurements[0].name"},
+        {"{\"source\": \"PA\", \"name\": \"PAE\"}", "{\"source\": \"PB\", \"name\": \"PAE\"}",
+         "graphs[1].measurements[0].source"},
+        {"\"schematics\": [", "\"schematics\": {", "not valid JSON"},
+        {"\"units\": {\"13\": \"dBm\", \"14\": \"mW\"}", "\"units\": {\"15\": \"dB\"}", "units.15: unknown key"},
+        {"\"name\": \"LTUNER1\",", "\"name\": 7,", "schematics[0].elements[1].name: expected a string"},
+        {"\"graphs\": [", "\"graphs\": 3, \"x\": [", "graphs: expected an array"},
+        {"\"Imax\": 2", "\"Imax\": 1e999", "schematics[0].elements[0].parameters.Imax"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string text = good;
+        size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos) << c.from;
+        text.replace(at, std::string(c.from).size(), c.to);
+        std::string path = dir_ + "/bad" + std::to_string(n) + ".json";
+        std::ofstream(path) << text;
+        std::string out = dir_ + "/out" + std::to_string(n++);
+        Result r = Run({"run", path, "-o", out, "--simulate"});
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
+        EXPECT_FALSE(Exists(out)) << c.message;
+    }
+}
+
+TEST_F(VexasimProgram, AKilledRunLeavesEarlierOutputsWhole) {
+    Register();
+    std::string out = dir_ + "/out";
+    Result first = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", out, "--grid", "coarse", "--measure",
+                        "PA:Pout=pout_lp", "--simulate", "--quiet"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string data = ReadFile(out + "/QuindleIsAHack0.txt");
+    const std::string project = ReadFile(out + "/amplifier.json");
+
+    int err[2];
+    ASSERT_EQ(::pipe(err), 0);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(err[1], 2);
+        ::close(err[0]);
+        ::setenv("PLATFORM_REGISTRY", registry_.c_str(), 1);
+        ::execl(VEXASIM_BIN, VEXASIM_BIN, "run", (out + "/amplifier.json").c_str(), "-o", out.c_str(), "--grid",
+                "extra-fine", "--simulate", "--analysis-delay", "20", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(err[1]);
+    // Wait for the sweep to report progress, then kill it.
+    std::string seen;
+    char buf[256];
+    while (seen.find("analysis 3") == std::string::npos) {
+        ssize_t n = ::read(err[0], buf, sizeof buf);
+        if (n <= 0) break;
+        seen.append(buf, static_cast<size_t>(n));
+    }
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(err[0]);
+    EXPECT_TRUE(WIFSIGNALED(status)) << seen;
+    EXPECT_EQ(ReadFile(out + "/QuindleIsAHack0.txt"), data);
+    EXPECT_EQ(ReadFile(out + "/amplifier.json"), project);
+}
+
+}  // namespace
