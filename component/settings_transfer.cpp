@@ -30,20 +30,29 @@ void WizardSettings::ApplyToSetup(LPSetup& setup) const {
     setup.SetSelectedTabFileMeasurement(setup.FindTabFileMeasurement(tabDataMeasName.get()));
 }
 
+// A name whose index is out of range (or whose look-up failed) stays null.
 void WizardSettings::TakeFromSetup(LPSetup& setup) {
     Reset();
-    setup.GetSchematicName(setup.selectedSchematic, schematicName);
-    setup.GetTunerName(setup.selectedTuner, tunerName);
+    auto named = [&setup](long (LPSetup::*get)(long, host::Bstr&) const, long index) {
+        host::Bstr name;
+        return (setup.*get)(index, name) == 0 ? std::move(name) : host::Bstr();
+    };
+    auto namedMutable = [&setup](long (LPSetup::*get)(long, host::Bstr&), long index) {
+        host::Bstr name;
+        return (setup.*get)(index, name) == 0 ? std::move(name) : host::Bstr();
+    };
+    schematicName = namedMutable(&LPSetup::GetSchematicName, setup.selectedSchematic);
+    tunerName = namedMutable(&LPSetup::GetTunerName, setup.selectedTuner);
     for (long i = 0; i < setup.selectedMeasurementCount; ++i) {
         ContourMeasurement pair;
-        if (setup.GetSelectedMeasurement(i, pair.measurementName, pair.dataFileName) == 0)
-            contourMeasurements.push_back(std::move(pair));
+        setup.GetSelectedMeasurement(i, pair.measurementName, pair.dataFileName);
+        contourMeasurements.push_back(std::move(pair));
     }
-    harmonic = setup.harmonic;
+    harmonic = static_cast<LONG>(setup.harmonic);
     centerMag = setup.centerMagnitude;
     centerAng = setup.centerAngleDeg;
     radius = setup.radius;
-    gammaSource = setup.gammaSource;
-    setup.GetGammaMeasurementName(setup.selectedGammaMeasurement, measuredDataMeasName);
-    setup.GetTabFileMeasurementName(setup.selectedTabFileMeasurement, tabDataMeasName);
+    gammaSource = static_cast<LONG>(setup.gammaSource);
+    measuredDataMeasName = named(&LPSetup::GetGammaMeasurementName, setup.selectedGammaMeasurement);
+    tabDataMeasName = named(&LPSetup::GetTabFileMeasurementName, setup.selectedTabFileMeasurement);
 }

@@ -31,11 +31,11 @@ public:
     host::Bstr schematicName;
     host::Bstr tunerName;
     std::vector<ContourMeasurement> contourMeasurements;
-    long harmonic = 0;
+    LONG harmonic = 0;  // the stream's 32-bit integers
     double centerMag = 0.0;
     double centerAng = 0.0;
     double radius = 0.95;
-    long gammaSource = -1;
+    LONG gammaSource = -1;
     host::Bstr measuredDataMeasName;
     host::Bstr tabDataMeasName;
 };

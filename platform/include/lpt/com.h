@@ -329,6 +329,10 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
 void CoFreeUnusedLibraries(void);
+
+// Exports of an in-process server (defined by the server, not by this layer).
+HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
+HRESULT DllCanUnloadNow(void);
 LPVOID CoTaskMemAlloc(SIZE_T cb);
 void CoTaskMemFree(LPVOID pv);
 }

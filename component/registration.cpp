@@ -1,0 +1,176 @@
+// DllRegisterServer and DllUnregisterServer: the registration script as data.
+//
+// Registering walks the keys in order: a ForceRemove key is deleted with everything
+// below it first, then every key is created with its default and named values.
+// Unregistering walks them backwards: a NoRemove key stays and loses only the
+// named values the script gives it; any other key is deleted with everything below
+// it. What is already gone counts as removed, so unregistering twice succeeds.
+#include <olectl.h>
+
+#include <string>
+
+#include "component/module.h"
+#include "host/call.h"
+#include "lptuner_h.h"
+
+namespace {
+
+enum class Removal { Normal, ForceRemove, NoRemove };
+
+struct NamedValue {
+    const char* name;
+    const char* data;
+};
+
+// Paths and data may hold %CLSID%, %LIBID% and %MODULE% (the module's own path).
+struct ScriptKey {
+    HKEY root;
+    const char* path;
+    Removal removal;
+    const char* defaultValue;  // null: none
+    NamedValue values[2];      // unused entries have a null name
+};
+
+const char kAddinKey[] = "Software\\Norvane\\Vexa\\Addins\\Tessary.LPTuner";
+
+const ScriptKey kScript[] = {
+    {HKEY_CLASSES_ROOT, "Tessary.LPTuner.1", Removal::Normal, "LPTuner Class", {}},
+    {HKEY_CLASSES_ROOT, "Tessary.LPTuner.1\\CLSID", Removal::Normal, "%CLSID%", {}},
+    {HKEY_CLASSES_ROOT, "Tessary.LPTuner", Removal::Normal, "LPTuner Class", {}},
+    {HKEY_CLASSES_ROOT, "Tessary.LPTuner\\CLSID", Removal::Normal, "%CLSID%", {}},
+    {HKEY_CLASSES_ROOT, "Tessary.LPTuner\\CurVer", Removal::Normal, "Tessary.LPTuner.1", {}},
+    {HKEY_CLASSES_ROOT, "CLSID", Removal::NoRemove, nullptr, {}},
+    {HKEY_CLASSES_ROOT, "CLSID\\%CLSID%", Removal::ForceRemove, "LPTuner Class", {}},
+    {HKEY_CLASSES_ROOT, "CLSID\\%CLSID%\\ProgID", Removal::Normal, "Tessary.LPTuner.1", {}},
+    {HKEY_CLASSES_ROOT, "CLSID\\%CLSID%\\VersionIndependentProgID", Removal::Normal, "Tessary.LPTuner", {}},
+    {HKEY_CLASSES_ROOT, "CLSID\\%CLSID%\\Programmable", Removal::ForceRemove, nullptr, {}},
+    {HKEY_CLASSES_ROOT, "CLSID\\%CLSID%\\InprocServer32", Removal::Normal, "%MODULE%",
+     {{"ThreadingModel", "Apartment"}}},
+    {HKEY_CLASSES_ROOT, "CLSID\\%CLSID%\\TypeLib", Removal::Normal, "%LIBID%", {}},
+    {HKEY_LOCAL_MACHINE, "Software", Removal::NoRemove, nullptr, {}},
+    {HKEY_LOCAL_MACHINE, "Software\\Norvane", Removal::NoRemove, nullptr, {}},
+    {HKEY_LOCAL_MACHINE, "Software\\Norvane\\Vexa", Removal::NoRemove, nullptr, {}},
+    {HKEY_LOCAL_MACHINE, "Software\\Norvane\\Vexa\\Addins", Removal::NoRemove, nullptr, {}},
+    {HKEY_LOCAL_MACHINE, kAddinKey, Removal::NoRemove, nullptr,
+     {{"FriendlyName", "Tessary Wizard"}, {"Description", "Run the simulated Tessary Wizard"}}},
+};
+
+std::string GuidText(REFGUID g) {
+    OLECHAR text[CHARS_IN_GUID];
+    StringFromGUID2(g, text, CHARS_IN_GUID);
+    std::string out;
+    for (int i = 0; text[i]; ++i) out += static_cast<char>(text[i]);
+    return out;
+}
+
+struct Substitutions {
+    std::string clsid = GuidText(CLSID_LPTuner);
+    std::string libid = GuidText(LIBID_TessaryLib);
+    std::string module = lptuner::ModulePath();
+
+    std::string Expand(const char* text) const {
+        std::string out = text;
+        const std::pair<const char*, const std::string*> marks[] = {
+            {"%CLSID%", &clsid}, {"%LIBID%", &libid}, {"%MODULE%", &module}};
+        for (const auto& [mark, value] : marks) {
+            const std::string m = mark;
+            for (size_t at = out.find(m); at != std::string::npos; at = out.find(m, at + value->size()))
+                out.replace(at, m.size(), *value);
+        }
+        return out;
+    }
+};
+
+class OpenKey {
+public:
+    OpenKey() = default;
+    ~OpenKey() {
+        if (h_) RegCloseKey(h_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    HKEY* put() { return &h_; }
+    HKEY get() const { return h_; }
+
+private:
+    HKEY h_ = nullptr;
+};
+
+LONG SetString(HKEY key, const char* name, const std::string& text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1));
+}
+
+LONG RegisterKey(const ScriptKey& k, const Substitutions& subst) {
+    const std::string path = subst.Expand(k.path);
+    if (k.removal == Removal::ForceRemove) {
+        const LONG status = RegDeleteTreeA(k.root, path.c_str());
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+    }
+    OpenKey key;
+    LONG status = RegCreateKeyExA(k.root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                                  key.put(), nullptr);
+    if (status == ERROR_SUCCESS && k.defaultValue) status = SetString(key.get(), nullptr, subst.Expand(k.defaultValue));
+    for (const NamedValue& v : k.values)
+        if (status == ERROR_SUCCESS && v.name) status = SetString(key.get(), v.name, subst.Expand(v.data));
+    return status;
+}
+
+LONG UnregisterKey(const ScriptKey& k, const Substitutions& subst) {
+    const std::string path = subst.Expand(k.path);
+    if (k.removal != Removal::NoRemove) {
+        const LONG status = RegDeleteTreeA(k.root, path.c_str());
+        return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+    }
+    OpenKey key;
+    LONG status = RegOpenKeyExA(k.root, path.c_str(), 0, KEY_SET_VALUE, key.put());
+    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    for (const NamedValue& v : k.values) {
+        if (status != ERROR_SUCCESS || !v.name) continue;
+        status = RegDeleteValueA(key.get(), v.name);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    }
+    return status;
+}
+
+SYSKIND ThisSystem() { return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32; }
+
+}  // namespace
+
+STDAPI DllRegisterServer() {
+    try {
+        const Substitutions subst;
+        if (subst.module.empty()) return SELFREG_E_CLASS;
+        for (const ScriptKey& k : kScript) {
+            const LONG status = RegisterKey(k, subst);
+            if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+        }
+        // The type library this module holds, registered under its plain path.
+        host::Bstr path = host::FromAnsi(subst.module);
+        host::ComPtr<ITypeLib> lib;
+        HRESULT hr = LoadTypeLibEx(path.get(), REGKIND_NONE, lib.put());
+        if (SUCCEEDED(hr)) hr = RegisterTypeLib(lib.get(), path.get(), nullptr);
+        return hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const _com_error& e) {
+        return e.Error();
+    }
+}
+
+// Entries already gone count as removed; a key or value that cannot be removed
+// for any other reason makes the result SELFREG_E_CLASS (the rest is still removed).
+STDAPI DllUnregisterServer() {
+    try {
+        const Substitutions subst;
+        HRESULT result = S_OK;
+        for (size_t i = sizeof kScript / sizeof kScript[0]; i-- > 0;)
+            if (UnregisterKey(kScript[i], subst) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
+        const HRESULT hr = UnRegisterTypeLib(LIBID_TessaryLib, 1, 0, 0, ThisSystem());
+        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && SUCCEEDED(result))
+            result = SELFREG_E_TYPELIB;
+        return result;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
