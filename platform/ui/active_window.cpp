@@ -1,5 +1,10 @@
-// The active window. No window exists in the native layer until dialogs do, so
-// there is none; the dialog code replaces this file.
+// The active window: the modal dialog on top, once it has been initialised; none
+// otherwise (the host's windows are not windows of this layer).
 #include <windows.h>
 
-extern "C" HWND GetActiveWindow(void) { return nullptr; }
+#include "platform/ui/window.h"
+
+extern "C" HWND GetActiveWindow(void) {
+    const auto& stack = platform::ui::ModalStack();
+    return stack.empty() ? nullptr : stack.back()->handle;
+}

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/dialog_action.h"
+
 namespace platform {
 
 struct MessageBoxRecord {
@@ -22,6 +24,15 @@ public:
     virtual ~InputSource() = default;
     // Shown a message box; returns the id of the button the user pressed.
     virtual int OnMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) = 0;
+
+    // The next thing the user does in `dialog`, the modal dialog on top (the source may
+    // look at it through the window functions or platform::DescribeDialog). The default
+    // has no user: it answers the end of input, and the dialog is closed as by its close box.
+    virtual DialogAction NextDialogAction(HWND /*dialog*/) { return DialogAction(); }
+    // The dialog could not take `action`: no such control or entry, or the control is
+    // disabled or does not take that kind of action. Nothing was sent to the dialog.
+    virtual void OnDialogActionRefused(HWND /*dialog*/, const DialogAction& /*action*/,
+                                       const std::string& /*reason*/) {}
 };
 
 // Installs a source for the calling thread and returns the previous one (null
