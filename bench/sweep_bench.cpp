@@ -8,7 +8,8 @@
 //   contour_ms   the contour output of the four measurements (fits, grid
 //                evaluations, text, data files and graph; one analysis),
 //   finish_ms    the last analysis, the window and the removal of the points graph,
-//   wizard_ms    the whole sweep less analysis_ms.
+//   wizard_ms    the whole sweep less analysis_ms,
+//   inversions   kernel inversions per sweep (1: the four splines share one).
 // The other benchmarks take the contour output apart on the same samples:
 // the fits (one kernel inversion shared by the four splines), the 4 x 1681 grid
 // evaluations and the text of the four data files.
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "interp/interpolator_holder.h"
+#include "interp/thin_plate_spline_method.h"
 #include "platform/ui/input_source.h"
 #include "project/lpsetup.h"
 #include "sweep/contour_grid.h"
@@ -117,7 +119,7 @@ struct Bench {
 
 void BM_WholeSweep(benchmark::State& state) {
     Bench b;
-    double loop = 0, analysis = 0, contour = 0, finish = 0, total = 0;
+    double loop = 0, analysis = 0, contour = 0, finish = 0, total = 0, inversions = 0;
     for (auto _ : state) {
         state.PauseTiming();
         std::unique_ptr<LPSetup> setup = b.Prepare();
@@ -125,6 +127,7 @@ void BM_WholeSweep(benchmark::State& state) {
             state.SkipWithError("the set-up failed");
             break;
         }
+        const long inversionsBefore = K_ThinPlateSplineMethod::KernelInversionCount();
         state.ResumeTiming();
         const Clock::time_point start = Clock::now();
         const long r = setup->RunSweep();
@@ -139,6 +142,7 @@ void BM_WholeSweep(benchmark::State& state) {
         finish += Ms(end - b.analyzeAll[1]);
         analysis += Ms(b.analysis);
         total += Ms(end - start);
+        inversions += static_cast<double>(K_ThinPlateSplineMethod::KernelInversionCount() - inversionsBefore);
         setup.reset();
         state.ResumeTiming();
     }
@@ -148,6 +152,7 @@ void BM_WholeSweep(benchmark::State& state) {
     state.counters["contour_ms"] = contour / n;
     state.counters["finish_ms"] = finish / n;
     state.counters["wizard_ms"] = (total - analysis) / n;
+    state.counters["inversions"] = inversions / n;
 }
 BENCHMARK(BM_WholeSweep)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -2,6 +2,7 @@
 // Medium grid, the data files, the contour graph and what the project is left with.
 #include <algorithm>
 
+#include "interp/thin_plate_spline_method.h"
 #include "sweep/contour_grid.h"
 #include "sweep_fixture.h"
 
@@ -18,11 +19,14 @@ TEST_F(SweepTest, SweepWritesContourDataAndGraphAndRestoresTheProject) {
     AddMeasurement("Bias", [](Gamma) { return -3.7; });
     LPSetup& s = Prepare({{"Amp:Pout", "PoutGrid"}, {"Amp:Bias", "BiasGrid"}});
     const int analysesBefore = sim.AnalyzeCount();
+    const long inversionsBefore = K_ThinPlateSplineMethod::KernelInversionCount();
 
     // The constant measurement makes the result 1; the sweep itself completed.
     EXPECT_EQ(s.RunSweep(), 1);
     EXPECT_TRUE(input.boxes.empty());
     EXPECT_EQ(sim.AnalyzeCount() - analysesBefore, s.pointCount + 2);
+    // The two splines share their nodes, and so one kernel inversion.
+    EXPECT_EQ(K_ThinPlateSplineMethod::KernelInversionCount() - inversionsBefore, 1);
     EXPECT_EQ(s.selectedMeasurementIndices, (std::vector<long>{0, 1}));
 
     // Two data files, created with the generated file names.
