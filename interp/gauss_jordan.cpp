@@ -211,10 +211,10 @@ bool GaussJordanInvert(double** a, int size) {
             used[p] = 1;
             if (row != p) {
                 std::swap(a[row], a[p]);
-                // The block's factors belong to the row's contents.
+                // The block's factors belong to the row's contents. (Both
+                // rows are fresh and not yet pivots: nothing else pending.)
                 std::swap_ranges(&factors[row * kBlockPasses], &factors[row * kBlockPasses] + j,
                                  &factors[p * kBlockPasses]);
-                std::swap(pending[row], pending[p]);
             }
             pivotRow[first + j] = row;
             pivotColumn[first + j] = p;

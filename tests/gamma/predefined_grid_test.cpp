@@ -54,39 +54,25 @@ TEST(PredefinedGrid, EveryDensityFollowsTheRingRule) {
     }
 }
 
+// Points named in the grid tables, as the doubles their decimal text parses to.
 TEST(PredefinedGrid, SamplePointsAreTheSixDecimalDoubles) {
-    const Grid coarse = Make(0);
-    EXPECT_EQ(coarse.mag[0], 0.95);
-    EXPECT_EQ(coarse.ang[0], 0.0);
-    EXPECT_EQ(coarse.mag[23], 0.95);
-    EXPECT_EQ(coarse.ang[23], 345.0);
-    EXPECT_EQ(coarse.mag[24], 0.7125);
-    EXPECT_EQ(coarse.ang[24], 0.0);
-    EXPECT_EQ(coarse.mag[60], 0.0);
-
-    const Grid medium = Make(1);
-    for (long i = 36; i < 66; ++i) {
-        EXPECT_EQ(medium.mag[i], 0.791667);
-        EXPECT_EQ(medium.ang[i], 12.0 * (i - 36));
+    struct Point {
+        long density, index;
+        double magnitude, angle;
+    };
+    const Point points[] = {
+        {0, 0, 0.95, 0.0},        {0, 23, 0.95, 345.0},          {0, 24, 0.7125, 0.0},
+        {0, 60, 0.0, 0.0},        {1, 36, 0.791667, 0.0},        {1, 65, 0.791667, 348.0},
+        {1, 66, 0.633333, 0.0},   {2, 49, 0.83125, 8.571429},    {2, 50, 0.83125, 17.142857},
+        {2, 55, 0.83125, 60.0},   {2, 89, 0.83125, 351.428571},  {3, 61, 0.855, 6.666667},
+        {3, 62, 0.855, 13.333333}, {3, 113, 0.855, 353.333333},  {3, 324, 0.095, 0.0},
+        {3, 329, 0.095, 300.0},   {3, 330, 0.0, 0.0},
+    };
+    for (const Point& p : points) {
+        const Grid g = Make(p.density);
+        EXPECT_EQ(g.mag[p.index], p.magnitude) << p.density << "/" << p.index;
+        EXPECT_EQ(g.ang[p.index], p.angle) << p.density << "/" << p.index;
     }
-    EXPECT_EQ(medium.mag[66], 0.633333);
-
-    const Grid fine = Make(2);
-    EXPECT_EQ(fine.mag[49], 0.83125);
-    EXPECT_EQ(fine.ang[49], 8.571429);
-    EXPECT_EQ(fine.ang[50], 17.142857);
-    EXPECT_EQ(fine.ang[89], 351.428571);
-    EXPECT_EQ(fine.ang[55], 60.0);
-
-    const Grid extra = Make(3);
-    EXPECT_EQ(extra.mag[61], 0.855);
-    EXPECT_EQ(extra.ang[61], 6.666667);
-    EXPECT_EQ(extra.ang[62], 13.333333);
-    EXPECT_EQ(extra.ang[113], 353.333333);
-    for (long i = 324; i < 330; ++i) {
-        EXPECT_EQ(extra.mag[i], 0.095);
-    }
-    EXPECT_EQ(extra.ang[329], 300.0);
 }
 
 TEST(PredefinedGrid, OutOfRangeDensityLeavesOutputsUntouched) {
