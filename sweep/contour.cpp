@@ -49,6 +49,13 @@ long LPSetup::WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFile
     const BSTR fileName = selectedMeasurementFileNames[static_cast<std::size_t>(i)].get();
     host::Need(dataFiles);
 
+    // A spline that could not be fitted (samples on one line, a value that is not
+    // finite) gives no number anywhere; such a grid would draw nothing, so the sweep
+    // fails rather than write it and report success.
+    const std::vector<double> values = contour::Evaluate(holder);
+    if (!contour::AllNumbers(values)) return E_FAIL;
+    constant = contour::IsConstant(values);
+
     // Only the files that existed before the first measurement of this run are
     // searched: the caller read the count once.
     host::ComPtr<IVexaDataFile> file;
@@ -70,8 +77,6 @@ long LPSetup::WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFile
                          kDataFileType);
     }
 
-    const std::vector<double> values = contour::Evaluate(holder);
-    constant = contour::IsConstant(values);
     const host::Bstr text = host::FromAnsi(contour::Text(values));
     // A host that returned no data file from Add fails here with E_POINTER.
     host::Call(file, &IVexaDataFile::put_Text, text.get());

@@ -26,6 +26,12 @@ std::vector<double> Evaluate(InterpolatorHolder& holder) {
     return values;
 }
 
+bool AllNumbers(const std::vector<double>& values) {
+    for (double v : values)
+        if (std::isnan(v)) return false;
+    return true;
+}
+
 bool IsConstant(const std::vector<double>& values) {
     if (values.empty()) return true;
     const double reference = values.front();

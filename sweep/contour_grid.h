@@ -19,6 +19,9 @@ double Coordinate(int index);
 // Re = Coordinate(q), Im = Coordinate(r).
 std::vector<double> Evaluate(InterpolatorHolder& holder);
 
+// False when any value is not a number.
+bool AllNumbers(const std::vector<double>& values);
+
 // True when every value differs from the first by less than 1e-9. A value that
 // is not a number is never within the tolerance.
 bool IsConstant(const std::vector<double>& values);

@@ -57,6 +57,19 @@ TEST_F(SweepStopTest, AnalysisStopLeavesTheTunerAtThatPoint) {
     EXPECT_TRUE(s.setupChanged);
 }
 
+// Gamma points on one line leave the spline without a fit: rather than a grid of
+// "nan" and success, the sweep fails before it writes the data file.
+TEST_F(SweepStopTest, UnfittableSamplesFailWithoutWritingTheDataFile) {
+    LPSetup& s = PrepareOne();
+    s.pointMagnitudes = {0.1, 0.3, 0.5, 0.7};
+    s.pointAnglesDeg = {0.0, 0.0, 0.0, 0.0};
+    s.pointCount = 4;
+    EXPECT_EQ(s.RunSweep(), E_FAIL);
+    EXPECT_TRUE(input.boxes.empty());
+    EXPECT_TRUE(sim.project().dataFiles.empty());
+    EXPECT_TRUE(s.setupChanged);
+}
+
 TEST_F(SweepStopTest, DataFileLookupFailureEndsTheSweepQuietly) {
     vexasim::ProjectBuilder(sim).DataFile("Other", "other.txt");
     LPSetup& s = PrepareOne();
