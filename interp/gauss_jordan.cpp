@@ -12,6 +12,12 @@
 #define LPT_RESTRICT
 #endif
 
+#if defined(__GNUC__) && (defined(__SSE2__) || defined(__ARM_NEON) || defined(__aarch64__))
+#define LPT_VECTOR_LOOPS 1
+#else
+#define LPT_VECTOR_LOOPS 0
+#endif
+
 // The row kernels for the baseline instruction set of the target.
 #define LPT_LANE_BYTES 16
 namespace baseline {
