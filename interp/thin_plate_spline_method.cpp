@@ -32,10 +32,13 @@ struct K_ThinPlateSplineMethod::SharedKernel {
 
 namespace {
 
-// The last kernel built on this thread, kept alive only by the splines that
-// use it: when the last of them lets go, the matrix is freed.
-thread_local std::weak_ptr<const K_ThinPlateSplineMethod::SharedKernel> lastKernel;
-thread_local long kernelInversions = 0;
+// The last kernel built, kept alive only by the splines that use it: when
+// the last of them lets go, the matrix is freed. Process-wide and unguarded:
+// splines are used from one thread at a time (the wizard's work all runs on
+// the host's thread). Not thread_local: a destructor registered for a thread
+// from a DLL may run after the DLL has been unloaded.
+std::weak_ptr<const K_ThinPlateSplineMethod::SharedKernel> lastKernel;
+long kernelInversions = 0;
 
 std::shared_ptr<const K_ThinPlateSplineMethod::SharedKernel> BuildKernel(
     const std::vector<double>& nodeX, const std::vector<double>& nodeY, double smoothing) {

@@ -22,8 +22,8 @@ double ThinPlateKernel(double r);
 // measurement of a sweep is sampled at the same gamma points) share one
 // inverted kernel matrix while any of them holds it: only the first of them
 // pays for the inversion, and the results are bit-identical to solving each
-// on its own. The sharing is per thread; a spline must not be used from two
-// threads at once.
+// on its own. The sharing is process-wide and unsynchronised: splines must
+// be used from one thread at a time.
 class K_ThinPlateSplineMethod : public K_UseVectorStorage {
 public:
     K_ThinPlateSplineMethod();
@@ -39,8 +39,8 @@ public:
     bool FitStale() const { return fitStale; }
     // Solves run by this object (successful or not).
     long SolveCount() const { return solveCount; }
-    // Kernel matrices inverted on the calling thread by all splines; a solve
-    // that reuses a shared inverse does not count.
+    // Kernel matrices inverted by all splines so far; a solve that reuses a
+    // shared inverse does not count.
     static long KernelInversionCount();
 
     // The fit as last solved (for inspection).
