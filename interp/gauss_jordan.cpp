@@ -1,10 +1,10 @@
 #include "interp/gauss_jordan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
-#include <algorithm>
 
 #if defined(__GNUC__) || defined(_MSC_VER)
 #define LPT_RESTRICT __restrict
@@ -27,8 +27,8 @@ namespace baseline {
 
 // Where the build allows it (GCC on x86-64 outside Windows, where the stack is
 // aligned for wide spills), the same kernels are also compiled for AVX2 and
-// AVX-512 and picked at run time. Neither target includes FMA, and
-// contraction is off for this library, so every path rounds identically.
+// AVX-512 and picked at run time. Contraction into fused multiply-adds is off
+// for this library, so every path rounds identically.
 #if defined(LPT_INTERP_X86_DISPATCH)
 #pragma GCC push_options
 #pragma GCC target("avx2")
