@@ -343,7 +343,11 @@ LONG Parse(const std::string& text, Tree& tree) {
 LONG Load(const std::string& path, Tree& tree) {
     tree = Tree{};
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    if (fd < 0) {
+        if (errno != ENOENT) return ERROR_ACCESS_DENIED;
+        tree.machine.subkeys["Software"].subkeys["Classes"];
+        return ERROR_SUCCESS;
+    }
     std::string text;
     char buf[8192];
     for (;;) {
@@ -357,7 +361,9 @@ LONG Load(const std::string& path, Tree& tree) {
         text.append(buf, static_cast<size_t>(n));
     }
     close(fd);
-    return Parse(text, tree);
+    const LONG status = Parse(text, tree);
+    if (status == ERROR_SUCCESS) tree.machine.subkeys["Software"].subkeys["Classes"];  // HKEY_CLASSES_ROOT always exists
+    return status;
 }
 
 LONG Save(const std::string& path, const Tree& tree) {
