@@ -389,8 +389,7 @@ TEST(ResourceScript, EmbeddedScriptHoldsBothDialogsAndTheProjectName) {
     EXPECT_EQ(main.cy, 274);
     EXPECT_EQ(main.fontName, "MS Sans Serif");
     EXPECT_EQ(main.fontSize, 8);
-    EXPECT_EQ(main.style, static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION |
-                                             WS_SYSMENU));
+    EXPECT_EQ(main.style, 0x80c808c0u);
     ASSERT_EQ(main.items.size(), 33u);
     EXPECT_EQ(main.items[0].id, IDOK);  // template order is the tab order
     EXPECT_EQ(main.items[13].id, 1022);
@@ -398,14 +397,21 @@ TEST(ResourceScript, EmbeddedScriptHoldsBothDialogsAndTheProjectName) {
     EXPECT_EQ(main.items[13].x, 20);
     EXPECT_EQ(main.items[13].cy, 60);
     EXPECT_EQ(main.items.back().id, 1060);
-    EXPECT_EQ(main.items[2].style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE | SS_LEFT | WS_GROUP));
-    EXPECT_EQ(main.items[3].style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE | SS_LEFT));
+    // The styles the Windows resource compiler gives the same script, control by control.
+    const DWORD compiled[] = {0x50010001, 0x50010000, 0x50020000, 0x50000000, 0x50000007, 0x50000007, 0x50000007,
+                              0x50020007, 0x50000000, 0x50000000, 0x50000000, 0x50210103, 0x50210103, 0x50b10109,
+                              0x50010000, 0x50010000, 0x50010000, 0x50010009, 0x50010009, 0x50010009, 0x50030009,
+                              0x50810080, 0x50810080, 0x50810080, 0x50010000, 0x50030009, 0x50030009, 0x50030009,
+                              0x50030009, 0x50030009, 0x50210103, 0x50030009, 0x50210103};
+    for (size_t i = 0; i < main.items.size(); ++i) EXPECT_EQ(main.items[i].style, compiled[i]) << main.items[i].id;
 
     platform::DialogTemplate add;
     ASSERT_TRUE(platform::FindDialogTemplate(ui::DialogModule(), IDD_ADD_MEASUREMENT, add, error)) << error;
     EXPECT_EQ(add.caption, "Add Measurement");
-    EXPECT_FALSE(add.style & DS_CENTER);
+    EXPECT_EQ(add.style, 0x80c800c0u);
     ASSERT_EQ(add.items.size(), 7u);
+    const DWORD compiledAdd[] = {0x50010001, 0x50010000, 0x50210003, 0x50810080, 0x50000007, 0x50020000, 0x50020000};
+    for (size_t i = 0; i < add.items.size(); ++i) EXPECT_EQ(add.items[i].style, compiledAdd[i]) << add.items[i].id;
     EXPECT_EQ(add.items[2].id, 2006);
     EXPECT_FALSE(add.items[2].style & CBS_SORT);
     EXPECT_EQ(add.items[6].text, "Enter Name of Data File to be Created");
