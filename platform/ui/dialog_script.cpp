@@ -158,26 +158,25 @@ ScriptedInputSource& ScriptedInputSource::Answer(int button) {
 
 bool ScriptedInputSource::AddScript(const std::string& script, std::string& error) {
     std::vector<DialogAction> actions;
-    std::vector<std::pair<size_t, int>> answerAt;  // (position among the actions, button)
+    std::vector<int> buttons;
     std::istringstream in(script);
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
-        const size_t first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#') continue;
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
         std::istringstream words(line);
-        std::string verb;
+        std::string verb, rest;
         words >> verb;
         if (verb == "answer") {
             int button = 0;
-            std::string rest;
             if (!(words >> button) || (words >> rest)) {
                 error = "line " + std::to_string(number) + ": answer needs a button id";
                 return false;
             }
-            answerAt.emplace_back(actions.size(), button);
+            buttons.push_back(button);
             continue;
         }
         DialogAction action;
@@ -188,8 +187,8 @@ bool ScriptedInputSource::AddScript(const std::string& script, std::string& erro
         }
         actions.push_back(std::move(action));
     }
-    // Answers go to their own queue; message boxes take them in order.
-    for (const auto& a : answerAt) answers.push_back(a.second);
+    // Answers have their own queue: message boxes take them in order, whenever they come.
+    answers.insert(answers.end(), buttons.begin(), buttons.end());
     for (DialogAction& a : actions) Add(std::move(a));
     return true;
 }
