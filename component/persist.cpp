@@ -15,6 +15,7 @@
 // count the stream cannot supply, or a negative count ends the load at that
 // field. What was read before stays; the field and those after keep their
 // defaults; Load still succeeds, as for a stream that is merely short.
+#include <cstdint>
 #include <cstring>
 #include <vector>
 

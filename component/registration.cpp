@@ -56,8 +56,8 @@ const ScriptKey kScript[] = {
 };
 
 std::string GuidText(REFGUID g) {
-    OLECHAR text[CHARS_IN_GUID];
-    StringFromGUID2(g, text, CHARS_IN_GUID);
+    OLECHAR text[39];  // "{8-4-4-4-12}" and the terminator
+    StringFromGUID2(g, text, 39);
     std::string out;
     for (int i = 0; text[i]; ++i) out += static_cast<char>(text[i]);
     return out;

@@ -58,6 +58,7 @@ struct Result {
 template <class I>
 [[noreturn]] void Raise(HRESULT hr, I* p) {
     _com_issue_errorex(hr, p, IidOf<I>());
+    throw _com_error(hr);  // not reached; not every SDK declares the issuer noreturn
 }
 
 template <class I>

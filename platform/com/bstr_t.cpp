@@ -163,16 +163,16 @@ BSTR _bstr_t::Detach() noexcept {
     return out;
 }
 
-BSTR _bstr_t::GetBSTR() {
+BSTR& _bstr_t::GetBSTR() {
     if (!data_) data_ = NewData<Data>(nullptr);
     return data_->wide;
 }
 
 // For use as an out-parameter: the current string is dropped and the caller
 // writes a fresh BSTR, which this object then owns.
-BSTR& _bstr_t::GetAddress() {
+BSTR* _bstr_t::GetAddress() {
     Data* d = NewData<Data>(nullptr);
     Release();
     data_ = d;
-    return data_->wide;
+    return &data_->wide;
 }

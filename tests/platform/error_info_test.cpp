@@ -114,9 +114,9 @@ TEST(BstrT, SharesDataAndConvertsToUtf8) {
     EXPECT_STREQ("h\xC3\xA9llo", static_cast<const char*>(text));
 
     // GetAddress serves as an out-parameter; the narrow text follows the new string.
-    BSTR& slot = copy.GetAddress();
-    EXPECT_EQ(nullptr, slot);
-    slot = SysAllocString(OLESTR("filled"));
+    BSTR* slot = copy.GetAddress();
+    EXPECT_EQ(nullptr, *slot);
+    *slot = SysAllocString(OLESTR("filled"));
     EXPECT_STREQ("filled", static_cast<const char*>(copy));
 
     // Detach hands the BSTR over; Attach takes one.

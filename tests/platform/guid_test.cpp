@@ -7,9 +7,12 @@ namespace {
 
 typedef std::basic_string<OLECHAR> OleString;
 
+// "{8-4-4-4-12}" and the terminator.
+constexpr int kGuidChars = 39;
+
 OleString Text(REFGUID guid) {
-    OLECHAR buf[CHARS_IN_GUID];
-    EXPECT_EQ(CHARS_IN_GUID, StringFromGUID2(guid, buf, CHARS_IN_GUID));
+    OLECHAR buf[kGuidChars];
+    EXPECT_EQ(kGuidChars, StringFromGUID2(guid, buf, kGuidChars));
     return buf;
 }
 
@@ -39,8 +42,8 @@ TEST(Guid, StandardInterfaceIdsHaveTheirWindowsValues) {
 
 TEST(Guid, TextRoundTripAndRefusals) {
     const GUID guid = {0x89ABCDEF, 0x0123, 0x4567, {0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10}};
-    OLECHAR small[CHARS_IN_GUID - 1];
-    EXPECT_EQ(0, StringFromGUID2(guid, small, CHARS_IN_GUID - 1));
+    OLECHAR small[kGuidChars - 1];
+    EXPECT_EQ(0, StringFromGUID2(guid, small, kGuidChars - 1));
 
     CLSID parsed = GUID_NULL;
     ASSERT_EQ(S_OK, CLSIDFromString(Text(guid).c_str(), &parsed));

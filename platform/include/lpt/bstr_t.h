@@ -26,8 +26,8 @@ public:
     BSTR copy(bool fCopy = true) const;
     void Attach(BSTR s);
     BSTR Detach() noexcept;
-    BSTR GetBSTR();
-    BSTR& GetAddress();
+    BSTR& GetBSTR();
+    BSTR* GetAddress();
 
 private:
     struct Data;
