@@ -1,7 +1,13 @@
-# lpt_library(name SOURCES ... DEPS ...): a static library of our own code.
+# lpt_library(name [SHARED] SOURCES ... DEPS ...): a library of our own code, static
+# unless SHARED is given.
 function(lpt_library name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${name} STATIC ${A_SOURCES})
+  cmake_parse_arguments(A "SHARED" "" "SOURCES;DEPS" ${ARGN})
+  if(A_SHARED)
+    add_library(${name} SHARED ${A_SOURCES})
+    set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  else()
+    add_library(${name} STATIC ${A_SOURCES})
+  endif()
   target_compile_options(${name} PRIVATE ${LPT_WARNINGS})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   if(LPT_PLATFORM_INCLUDE)

@@ -87,6 +87,10 @@ STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
         auto dialog = std::make_unique<CLPTunerDlg>(*setup);
         if (dialog->DoModal(GetActiveWindow()) == IDOK) {
             settings.TakeFromSetup(*setup);
+            // Nothing of this run's setup has been simulated yet. The dialog's own
+            // builds clear the change flag when they find nothing to rebuild (the
+            // stored settings, unchanged), and Simulate must still simulate.
+            setup->setupChanged = true;
             long result = setup->RunSweep();
             if (result < 0)
                 ShowRunBox(hostWindow, kSweepFailed, "Error!");

@@ -351,9 +351,11 @@ bool ParseProject(const std::string& text, const std::string& where, const std::
     json root;
     try {
         root = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // Syntax errors and numbers out of the range of a double alike.
         std::string what = e.what();
-        size_t at = what.find("parse error");
+        size_t at = what.find("] ");
+        if (at != std::string::npos) at += 2;
         c.Error("", "not valid JSON (" + (at == std::string::npos ? what : what.substr(at)) + ")");
         return false;
     }
