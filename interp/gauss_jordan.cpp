@@ -55,10 +55,11 @@ struct RowKernels {
     void (*update)(double*, const double*, double, std::size_t);
     double (*updateAndMax)(double*, const double*, double, const long long*, std::size_t);
     void (*applyPasses)(double*, const double*, std::size_t, const double*, std::size_t, std::size_t);
+    double (*rowMax)(const double*, std::size_t);
 };
 
 #define LPT_ROW_KERNELS(name, ns) \
-    RowKernels { name, ns::UpdateRow, ns::UpdateRowAndMax, ns::ApplyPasses }
+    RowKernels { name, ns::UpdateRow, ns::UpdateRowAndMax, ns::ApplyPasses, ns::RowMax }
 
 // Usable kernels, fastest first.
 std::vector<RowKernels> AvailableKernels() {
@@ -179,11 +180,7 @@ bool GaussJordanInvert(double** a, int size) {
     double best = 0.0;
     std::size_t bestRow = 0;
     for (std::size_t j = 0; j < n; ++j) {
-        double rowBest = 0.0;
-        for (std::size_t k = 0; k < n; ++k) {
-            const double m = std::fabs(a[j][k]);
-            rowBest = m > rowBest ? m : rowBest;
-        }
+        const double rowBest = kernels.rowMax(a[j], n);
         if (rowBest > best) {
             best = rowBest;
             bestRow = j;

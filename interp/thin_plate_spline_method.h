@@ -75,6 +75,7 @@ private:
     double yMax = 0.0;
     double yScale = 0.0;
 
+    std::vector<double> evaluation;  // scratch of Interpolate
     long solveCount = 0;
     std::shared_ptr<const SharedKernel> kernel;  // held while it may be shared
 };
