@@ -137,7 +137,41 @@ public:
 
     STDMETHODIMP GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) override;
 
+    // The rest of ITypeInfo: FUNCDESC, VARDESC and the rest are not described here.
+    STDMETHODIMP GetTypeComp(ITypeComp** pp) override { return Refuse(pp); }
+    STDMETHODIMP GetFuncDesc(UINT, FUNCDESC** pp) override { return Refuse(pp); }
+    STDMETHODIMP GetVarDesc(UINT, VARDESC** pp) override { return Refuse(pp); }
+    STDMETHODIMP GetNames(MEMBERID, BSTR*, UINT, UINT* pcNames) override {
+        if (pcNames) *pcNames = 0;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetRefTypeOfImplType(UINT, HREFTYPE* p) override {
+        if (p) *p = 0;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetImplTypeFlags(UINT, INT* p) override {
+        if (p) *p = 0;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetDllEntry(MEMBERID, INVOKEKIND, BSTR* dll, BSTR* name, WORD* ordinal) override {
+        if (dll) *dll = nullptr;
+        if (name) *name = nullptr;
+        if (ordinal) *ordinal = 0;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetRefTypeInfo(HREFTYPE, ITypeInfo** pp) override { return Refuse(pp); }
+    STDMETHODIMP AddressOfMember(MEMBERID, INVOKEKIND, void** pp) override { return Refuse(pp); }
+    STDMETHODIMP CreateInstance(IUnknown*, REFIID, void** pp) override { return Refuse(pp); }
+    STDMETHODIMP GetMops(MEMBERID, BSTR* p) override { return Refuse(p); }
+    STDMETHODIMP_(void) ReleaseFuncDesc(FUNCDESC*) override {}
+    STDMETHODIMP_(void) ReleaseVarDesc(VARDESC*) override {}
+
 private:
+    template <class T>
+    static HRESULT Refuse(T** out) {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
     ~TypeInfo();
     const Type& type() const { return desc_->types[index_]; }
 

@@ -193,16 +193,43 @@ struct IClassFactory : IUnknown {
     STDMETHOD(LockServer)(BOOL fLock) = 0;
 };
 
-// ITypeInfo: the members the wizard and its tests call, in the Windows order.
+// What only the full ITypeInfo names; nothing here looks inside these.
+struct ITypeComp;
+typedef struct tagFUNCDESC FUNCDESC;
+typedef struct tagVARDESC VARDESC;
+typedef DWORD HREFTYPE;
+typedef enum tagINVOKEKIND {
+    INVOKE_FUNC = 1,
+    INVOKE_PROPERTYGET = 2,
+    INVOKE_PROPERTYPUT = 4,
+    INVOKE_PROPERTYPUTREF = 8
+} INVOKEKIND;
+
+// ITypeInfo: every member, in the Windows order, because the stand-in host
+// implements it and an implementation must compile against the SDK too.
 struct ITypeInfo : IUnknown {
     STDMETHOD(GetTypeAttr)(TYPEATTR** ppTypeAttr) = 0;
+    STDMETHOD(GetTypeComp)(ITypeComp** ppTComp) = 0;
+    STDMETHOD(GetFuncDesc)(UINT index, FUNCDESC** ppFuncDesc) = 0;
+    STDMETHOD(GetVarDesc)(UINT index, VARDESC** ppVarDesc) = 0;
+    STDMETHOD(GetNames)(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) = 0;
+    STDMETHOD(GetRefTypeOfImplType)(UINT index, HREFTYPE* pRefType) = 0;
+    STDMETHOD(GetImplTypeFlags)(UINT index, INT* pImplTypeFlags) = 0;
     STDMETHOD(GetIDsOfNames)(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;
     STDMETHOD(Invoke)(void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
                       VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
     STDMETHOD(GetDocumentation)(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                                 DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;
+    STDMETHOD(GetDllEntry)(MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,
+                           WORD* pwOrdinal) = 0;
+    STDMETHOD(GetRefTypeInfo)(HREFTYPE hRefType, ITypeInfo** ppTInfo) = 0;
+    STDMETHOD(AddressOfMember)(MEMBERID memid, INVOKEKIND invKind, void** ppv) = 0;
+    STDMETHOD(CreateInstance)(IUnknown* pUnkOuter, REFIID riid, void** ppvObj) = 0;
+    STDMETHOD(GetMops)(MEMBERID memid, BSTR* pBstrMops) = 0;
     STDMETHOD(GetContainingTypeLib)(ITypeLib** ppTLib, UINT* pIndex) = 0;
     STDMETHOD_(void, ReleaseTypeAttr)(TYPEATTR* pTypeAttr) = 0;
+    STDMETHOD_(void, ReleaseFuncDesc)(FUNCDESC* pFuncDesc) = 0;
+    STDMETHOD_(void, ReleaseVarDesc)(VARDESC* pVarDesc) = 0;
 };
 
 struct ITypeLib : IUnknown {
