@@ -150,8 +150,10 @@ bool GaussJordanInvert(double** a, int size) {
     }
     const RowKernels& kernels = *Current();
     const std::size_t n = static_cast<std::size_t>(size);
+    // 16 passes x 128 columns of snapshots is 16 KiB: a band stays in a
+    // first-level cache next to the row it updates.
     constexpr std::size_t kBlockPasses = 16;
-    constexpr std::size_t kBandColumns = 256;
+    constexpr std::size_t kBandColumns = 128;
     const std::size_t stride = (n + kAlignDoubles - 1) / kAlignDoubles * kAlignDoubles;
 
     // Work storage. `used` serves rows and columns alike. Column c lives at
