@@ -128,8 +128,9 @@ public:
     long RunSweep();
     // Writes the contour grid of selected measurement i into its data file. Returns 0
     // (constant tells whether every grid value equals the first), 1 when DataFiles.Item
-    // answered S_FALSE, or the HRESULT of a failed DataFiles.Item. Other host errors
-    // are thrown to the caller.
+    // answered S_FALSE, the HRESULT of a failed DataFiles.Item, or E_FAIL after writing
+    // a grid the spline could not give numbers for ("nan"), or for an i out of range.
+    // Other host errors are thrown to the caller.
     long WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFiles* dataFiles, long dataFileCount,
                           bool& constant);
     long UpdateContourGraph(const double& minimum, const double& maximum, const long& i);

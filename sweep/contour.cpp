@@ -50,11 +50,11 @@ long LPSetup::WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFile
     host::Need(dataFiles);
 
     // A spline that could not be fitted (samples on one line, a value that is not
-    // finite) gives no number anywhere; such a grid would draw nothing, so the sweep
-    // fails rather than write it and report success.
+    // finite) gives no number anywhere. The data file still gets a well-formed grid
+    // ("nan" values), and the sweep then fails rather than report success.
     const std::vector<double> values = contour::Evaluate(holder);
-    if (!contour::AllNumbers(values)) return E_FAIL;
-    constant = contour::IsConstant(values);
+    const bool fitted = contour::AllNumbers(values);
+    constant = fitted && contour::IsConstant(values);
 
     // Only the files that existed before the first measurement of this run are
     // searched: the caller read the count once.
@@ -80,7 +80,7 @@ long LPSetup::WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFile
     const host::Bstr text = host::FromAnsi(contour::Text(values));
     // A host that returned no data file from Add fails here with E_POINTER.
     host::Call(file, &IVexaDataFile::put_Text, text.get());
-    return 0;
+    return fitted ? 0 : E_FAIL;
 }
 
 long LPSetup::UpdateContourGraph(const double& minimum, const double& maximum, const long& i) {

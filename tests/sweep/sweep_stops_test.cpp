@@ -57,16 +57,22 @@ TEST_F(SweepStopTest, AnalysisStopLeavesTheTunerAtThatPoint) {
     EXPECT_TRUE(s.setupChanged);
 }
 
-// Gamma points on one line leave the spline without a fit: rather than a grid of
-// "nan" and success, the sweep fails before it writes the data file.
-TEST_F(SweepStopTest, UnfittableSamplesFailWithoutWritingTheDataFile) {
+// Gamma points on one line leave the spline without a fit: the data file gets a
+// well-formed grid of "nan", and the sweep fails instead of reporting success.
+TEST_F(SweepStopTest, UnfittableSamplesWriteAWellFormedGridAndFail) {
     LPSetup& s = PrepareOne();
     s.pointMagnitudes = {0.1, 0.3, 0.5, 0.7};
     s.pointAnglesDeg = {0.0, 0.0, 0.0, 0.0};
     s.pointCount = 4;
     EXPECT_EQ(s.RunSweep(), E_FAIL);
     EXPECT_TRUE(input.boxes.empty());
-    EXPECT_TRUE(sim.project().dataFiles.empty());
+    ASSERT_EQ(sim.project().dataFiles.size(), 1u);
+    const std::string& text = sim.project().dataFiles[0].text;
+    std::string row;
+    for (int q = 0; q < 41; ++q) row += "nan ";
+    std::string grid;
+    for (int r = 0; r < 41; ++r) grid += row + "\n";
+    EXPECT_EQ(text, grid);
     EXPECT_TRUE(s.setupChanged);
 }
 

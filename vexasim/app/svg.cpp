@@ -128,11 +128,16 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
               << "</g>\n";
             st.levelsDrawn.push_back(drawn);
             GridMax mx = MaximumInsideUnitCircle(grid);
-            if (mx.found)
+            if (mx.found) {
+                // Each measurement's label on a line of its own below its marker.
+                char value[32];
+                std::snprintf(value, sizeof value, "%.4g", mx.value);
+                const double labelY = Y(mx.im) + 16 + 13 * (st.contourMeasurements - 1);
                 o << "<g class=\"maximum\"><circle cx=\"" << Num(X(mx.re)) << "\" cy=\"" << Num(Y(mx.im))
-                  << "\" r=\"4\" fill=\"" << c << "\"/><text x=\"" << Num(X(mx.re) + 6) << "\" y=\""
-                  << Num(Y(mx.im) - 6) << "\" font-family=\"sans-serif\" font-size=\"10\" fill=\"" << c
-                  << "\">max " << Level(mx.value) << "</text></g>\n";
+                  << "\" r=\"4.5\" fill=\"" << c << "\" stroke=\"white\"/><text x=\"" << Num(X(mx.re) - 20)
+                  << "\" y=\"" << Num(labelY) << "\" font-family=\"sans-serif\" font-size=\"10\" font-weight=\"bold\" fill=\""
+                  << c << "\">max " << value << "</text></g>\n";
+            }
             legend << "<rect x=\"" << kSize << "\" y=\"" << legendY - 9 << "\" width=\"14\" height=\"3\" fill=\"" << c
                    << "\"/><text x=\"" << kSize + 20 << "\" y=\"" << legendY << "\">" << Escape(m.source) << " "
                    << Escape(m.name) << "</text>\n";

@@ -1,0 +1,170 @@
+// The whole wizard against the stand-in host with a scripted user: Run opens the
+// real dialogs, the user adds two measurements and presses Simulate, the sweep
+// writes the contour data, and every host reference is released.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <sstream>
+#include <string>
+
+#include "component/lptuner_wizard.h"
+#include "platform/ui/dialog_script.h"
+#include "ui/resource.h"
+#include "vexasim/host.h"
+
+namespace {
+
+using Gamma = std::complex<double>;
+
+vexasim::ParameterData Param(const char* name, double value) {
+    vexasim::ParameterData p;
+    p.name = name;
+    p.value = value;
+    return p;
+}
+
+Gamma TunerGamma(const vexasim::ProjectData& p) {
+    double mag = 0, ang = 0;
+    for (const auto& e : p.schematics[0].elements)
+        for (const auto& prm : e.parameters) {
+            if (prm.name == "Mag") mag = prm.value;
+            if (prm.name == "Ang") ang = prm.value;
+        }
+    return std::polar(mag, ang);
+}
+
+// A paraboloid with its top, 12.6, at 0.4+0.2j.
+double Paraboloid(Gamma g) { return 12.6 - 10.0 * std::norm(g - Gamma(0.4, 0.2)); }
+
+class WizardRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vexasim::ProjectBuilder(host)
+            .Schematic("Amp")
+            .Element("R1", {Param("R", 50)})
+            .Element("LTUNER1", {Param("Mag", 0.1), Param("Ang", 0.3)})
+            .Graph("Output", 3)
+            .Measurement("Amp", "Gain", 1)
+            .Measurement("Amp", "Flat", 1)
+            .Units(13, "dBm");
+        host.SetEvaluator([](const vexasim::ProjectData& p, const vexasim::MeasurementData& m) {
+            return m.name == "Gain" ? Paraboloid(TunerGamma(p)) : 2.5;
+        });
+        host.SetMainWindowHandle(77);
+        wizard = new CLPTunerWizard();
+    }
+    void TearDown() override {
+        wizard->Release();
+        EXPECT_EQ(host.ExternalReferences(), 0);
+    }
+
+    HRESULT Run(VARIANT_BOOL& flag) {
+        platform::ScopedInputSource scope(user);
+        host::ComPtr<IDispatch> app = host.ApplicationDispatch();
+        return wizard->Run(app.get(), &flag);
+    }
+
+    const vexasim::DataFileData* DataFile(const std::string& name) {
+        for (const auto& f : host.project().dataFiles)
+            if (f.name == name) return &f;
+        return nullptr;
+    }
+
+    vexasim::Host host;
+    platform::ScriptedInputSource user;
+    CLPTunerWizard* wizard = nullptr;
+};
+
+TEST_F(WizardRun, SimulateWritesContoursAndWarnsAboutTheConstantMeasurement) {
+    user.Click(IDC_MEDIUM)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "gain_lp").Click(IDOK)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "flat_lp").Click(IDOK)
+        .Click(IDOK);
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(user.Pending(), 0u);
+    EXPECT_TRUE(user.refused.empty());
+
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_EQ(user.boxes[0].caption, "Warning!");
+    EXPECT_EQ(user.boxes[0].text,
+              "For at least one measurement, the calculated values at each data point are the same.\n"
+              "          Therefore, contours for that measurement may not appear on the graph.");
+    EXPECT_EQ(user.boxes[0].owner, reinterpret_cast<HWND>(static_cast<INT_PTR>(77)));
+
+    const vexasim::DataFileData* gain = DataFile("gain_lp");
+    ASSERT_NE(gain, nullptr);
+    EXPECT_EQ(gain->fileName, "QuindleIsAHack0.txt");
+    ASSERT_NE(DataFile("flat_lp"), nullptr);
+    std::istringstream lines(gain->text);
+    std::string line;
+    int rows = 0;
+    double best = -1e9;
+    Gamma at;
+    while (std::getline(lines, line)) {
+        std::istringstream cells(line);
+        double v;
+        for (int q = 0; cells >> v; ++q) {
+            Gamma g(-1.0 + 0.05 * q, -1.0 + 0.05 * rows);
+            if (std::abs(g) <= 0.95 && v > best) best = v, at = g;
+        }
+        EXPECT_EQ(line.back(), ' ');
+        ++rows;
+    }
+    EXPECT_EQ(rows, 41);
+    EXPECT_LE(std::abs(at - Gamma(0.4, 0.2)), 0.05 + 1e-9);
+
+    bool contourGraph = false, pointsGraph = false;
+    for (const auto& g : host.project().graphs) {
+        if (g.name == "Load Pull Points") pointsGraph = true;
+        if (g.name != "Load Pull Data Contour Graph") continue;
+        contourGraph = true;
+        ASSERT_EQ(g.measurements.size(), 2u);
+        EXPECT_EQ(g.measurements[0].source, "gain_lp");
+        EXPECT_EQ(g.measurements[0].name.compare(0, 5, "LPCS["), 0);
+        EXPECT_EQ(g.measurements[1].name, "LPCS[3,2,0.25]");
+    }
+    EXPECT_TRUE(contourGraph);
+    EXPECT_FALSE(pointsGraph);
+    // The tuner is back where it started.
+    EXPECT_NEAR(std::abs(TunerGamma(host.project()) - std::polar(0.1, 0.3)), 0.0, 1e-12);
+
+    // The kept settings name what was chosen, for the next run.
+    ASSERT_EQ(wizard->settings.contourMeasurements.size(), 2u);
+    EXPECT_EQ(wizard->settings.gammaSource, 1);
+}
+
+TEST_F(WizardRun, CancelKeepsTheSettingsAndRemovesThePointsGraph) {
+    user.Click(IDC_FINE).Click(IDCANCEL);
+    VARIANT_BOOL flag = VARIANT_FALSE;
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_TRUE);
+    EXPECT_EQ(wizard->settings.gammaSource, -1);
+    for (const auto& g : host.project().graphs) EXPECT_NE(g.name, "Load Pull Points");
+    EXPECT_TRUE(user.boxes.empty());
+}
+
+TEST_F(WizardRun, ASecondRunStartsFromTheKeptSettingsAndSimulatesAgain) {
+    user.Click(IDC_COARSE)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "gain_lp").Click(IDOK)
+        .Click(IDOK);
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    ASSERT_EQ(Run(flag), S_OK);
+    const std::string first = DataFile("gain_lp")->text;
+    int analyses = host.AnalyzeCount();
+
+    // Nothing changed in the dialog: Simulate at once still sweeps all 61 points.
+    host.project().dataFiles.clear();
+    user.Click(IDOK);
+    flag = VARIANT_TRUE;
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_GE(host.AnalyzeCount() - analyses, 61);
+    ASSERT_NE(DataFile("gain_lp"), nullptr);
+    EXPECT_EQ(DataFile("gain_lp")->text, first);
+    EXPECT_TRUE(user.boxes.empty());
+}
+
+}  // namespace
