@@ -5,14 +5,14 @@ JOBS ?= 2
 BUILD_TEST := build/asan
 BUILD_REL := build/release
 
-.PHONY: demo test bootstrap build-release clean
+.PHONY: demo test bootstrap build-release bench clean
 
 bootstrap:
 	@scripts/bootstrap
 
 build-release: bootstrap
 	@cmake -S . -B $(BUILD_REL) -DCMAKE_BUILD_TYPE=Release -DLPT_SANITIZE=OFF >/dev/null
-	@cmake --build $(BUILD_REL) -j$(JOBS)
+	@cmake --build $(BUILD_REL) -j$(JOBS) --target vexasim LPTuner
 
 test: bootstrap
 	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLPT_SANITIZE=ON -DLPT_BENCH=OFF >/dev/null
@@ -22,6 +22,13 @@ test: bootstrap
 
 demo: build-release
 	@scripts/demo $(BUILD_REL)
+
+# Benchmarks (Release): the interpolation and a whole sweep.
+bench: bootstrap
+	@cmake -S . -B $(BUILD_REL) -DCMAKE_BUILD_TYPE=Release -DLPT_SANITIZE=OFF >/dev/null
+	@cmake --build $(BUILD_REL) -j$(JOBS) --target bench_interp_bench bench_sweep_bench
+	@$(BUILD_REL)/bench/bench_interp_bench
+	@$(BUILD_REL)/bench/bench_sweep_bench
 
 clean:
 	rm -rf build out

@@ -121,8 +121,8 @@ TEST(ProjectFile, HelpersRefuseWhatIsUnsafeOrMalformed) {
     EXPECT_FALSE(vexasim::ParsePoints("1\t2 3\n", pts, bad));
     EXPECT_FALSE(vexasim::ParsePoints("nan\t1\n", pts, bad));
     for (size_t n = 0; n < 7; ++n) {
-        std::vector<uint8_t> bytes(n);
-        for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(250 + i);
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < n; ++i) bytes.push_back(static_cast<uint8_t>(250 + i));
         std::vector<uint8_t> back;
         ASSERT_TRUE(vexasim::Base64Decode(vexasim::Base64Encode(bytes), back));
         EXPECT_EQ(back, bytes);
