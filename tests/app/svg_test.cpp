@@ -74,6 +74,14 @@ TEST(ContourGrid, ParsesFindsTheMaximumAndTracesLevels) {
         EXPECT_NEAR(std::hypot(s.x2 - 0.4, s.y2 - 0.2), std::sqrt(1.0 / 8), 0.01);
     }
     EXPECT_TRUE(vexasim::ContourSegments(grid, 11.0).empty());
+    // A maximum shared by mirror points lies between them.
+    vexasim::ContourGrid twin;
+    twin.values.assign(41 * 41, 0.0);
+    twin.values[20 * 41 + 10] = 3.0;  // -0.5 + 0j
+    twin.values[22 * 41 + 12] = 3.0;  // -0.4 + 0.1j
+    vexasim::GridMax both = vexasim::MaximumInsideUnitCircle(twin);
+    EXPECT_NEAR(both.re, -0.45, 1e-12);
+    EXPECT_NEAR(both.im, 0.05, 1e-12);
 
     std::string text = GridText(Paraboloid);
     EXPECT_FALSE(vexasim::ParseContourGrid(text.substr(0, text.size() / 2), grid, error));

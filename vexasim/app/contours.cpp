@@ -70,6 +70,7 @@ std::vector<double> ContourLevels(double top, double bottom, double step) {
 
 GridMax MaximumInsideUnitCircle(const ContourGrid& grid) {
     GridMax m;
+    int ties = 0;
     for (int r = 0; r < ContourGrid::kSize; ++r)
         for (int q = 0; q < ContourGrid::kSize; ++q) {
             double x = ContourGrid::Coordinate(q), y = ContourGrid::Coordinate(r);
@@ -80,8 +81,19 @@ GridMax MaximumInsideUnitCircle(const ContourGrid& grid) {
                 m.value = v;
                 m.re = x;
                 m.im = y;
+                ties = 1;
+            } else if (v == m.value) {
+                // Grid points that share the maximum (a symmetric measurement has them in
+                // mirror pairs): their mean is where the maximum lies.
+                m.re += x;
+                m.im += y;
+                ++ties;
             }
         }
+    if (ties > 1) {
+        m.re /= ties;
+        m.im /= ties;
+    }
     return m;
 }
 

@@ -26,7 +26,8 @@ struct GridMax {
     double value = 0;
     double re = 0, im = 0;
 };
-// The largest grid value at a point with |gamma| <= 1.
+// The largest grid value at a point with |gamma| <= 1; where several points share it,
+// the mean of their positions.
 GridMax MaximumInsideUnitCircle(const ContourGrid& grid);
 
 struct Segment {
