@@ -32,15 +32,9 @@ INT_PTR CAddMeasDlg::DoModal(HWND owner) {
 }
 
 INT_PTR CALLBACK CAddMeasDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    CAddMeasDlg* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CAddMeasDlg*>(lParam);
-        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-        if (self) self->hwnd_ = hwnd;
-    } else {
-        self = reinterpret_cast<CAddMeasDlg*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    }
+    CAddMeasDlg* self = ui::DialogObject<CAddMeasDlg>(hwnd, message, lParam);
     if (!self) return FALSE;
+    if (message == WM_INITDIALOG) self->hwnd_ = hwnd;
     try {
         switch (message) {
             case WM_INITDIALOG:

@@ -97,15 +97,9 @@ INT_PTR CLPTunerDlg::DoModal(HWND owner) {
 }
 
 INT_PTR CALLBACK CLPTunerDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    CLPTunerDlg* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CLPTunerDlg*>(lParam);
-        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-        if (self) self->hwnd_ = hwnd;
-    } else {
-        self = reinterpret_cast<CLPTunerDlg*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    }
+    CLPTunerDlg* self = ui::DialogObject<CLPTunerDlg>(hwnd, message, lParam);
     if (!self) return FALSE;
+    if (message == WM_INITDIALOG) self->hwnd_ = hwnd;
     try {
         switch (message) {
             case WM_INITDIALOG:
