@@ -134,6 +134,10 @@ TEST_F(WizardRun, SimulateWritesContoursAndWarnsAboutTheConstantMeasurement) {
     // The kept settings name what was chosen, for the next run.
     ASSERT_EQ(wizard->settings.contourMeasurements.size(), 2u);
     EXPECT_EQ(wizard->settings.gammaSource, 1);
+    // A run that changed the settings leaves the object clean for the host.
+    host::ComPtr<IPersistStream> persist;
+    ASSERT_EQ(wizard->QueryInterface(IID_IPersistStream, persist.put_void()), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
 }
 
 TEST_F(WizardRun, CancelKeepsTheSettingsAndRemovesThePointsGraph) {
