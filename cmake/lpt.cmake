@@ -37,6 +37,12 @@ function(lpt_test name)
     target_include_directories(${name} SYSTEM BEFORE PRIVATE ${LPT_PLATFORM_INCLUDE})
   endif()
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
+  if(WIN32)
+    # UTF-8 as the program's ANSI code page, as in the native layer.
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/utf8_code_page.rc)
+    set_property(SOURCE ${CMAKE_SOURCE_DIR}/tests/windows/utf8_code_page.rc APPEND PROPERTY
+      OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/utf8_code_page.manifest)
+  endif()
   if(CMAKE_CROSSCOMPILING)
     # Under Wine every program start is slow: one CTest entry per program, run
     # through the toolchain's emulator.
