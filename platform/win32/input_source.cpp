@@ -4,9 +4,9 @@
 // layer drive the real dialogs.
 //
 // - A thread CBT hook sees every dialog window activated. A message box is
-//   recognised by its window (a dialog created without a module of ours); its
-//   caption, text, owner and flags are read from the window and handed to the
-//   source, and the button the source answers is pressed by a posted WM_COMMAND.
+//   recognised by its dialog procedure, which is user32's own; its caption,
+//   text, owner and flags are read from the window and handed to the source,
+//   and the button the source answers is pressed by a posted WM_COMMAND.
 //   Of the flags only what the box shows can be read back: its buttons, its icon
 //   and its default button.
 // - Every other dialog is driven by a timer of its own: at each tick the dialog on
@@ -77,12 +77,17 @@ std::string TextOf(HWND w) {
     return text;
 }
 
-// user32 builds message boxes from its own template; the dialogs of the program
-// come from a module's resources.
+// A message box is a dialog whose procedure is user32's own; the program's dialogs
+// have theirs in one of the program's modules. (Under Wine a procedure of the other
+// character set reads back as a handle that lies in no module.)
 bool IsMessageBox(HWND w) {
     if (ClassOf(w) != "#32770") return false;
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(w, GWLP_HINSTANCE));
-    return instance == nullptr || instance == GetModuleHandleA("user32.dll");
+    const LONG_PTR proc = GetWindowLongPtrA(w, DWLP_DLGPROC);
+    HMODULE module = nullptr;
+    if (!proc || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                     reinterpret_cast<LPCSTR>(proc), &module))
+        return true;
+    return module == GetModuleHandleA("user32.dll");
 }
 
 bool IsDialog(HWND w) { return ClassOf(w) == "#32770" && !IsMessageBox(w); }
