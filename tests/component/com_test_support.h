@@ -4,7 +4,9 @@
 #include <objbase.h>
 
 #include <cstdint>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,8 +73,10 @@ struct Encoder {
     }
 };
 
+#ifndef _WIN32
 // Points PLATFORM_REGISTRY at a fresh file of this test's own for the life of the
-// object, so that tests running in parallel never share a registry.
+// object, so that tests running in parallel never share a registry. (On Windows
+// the registry is the system's; the tests that need this one are native only.)
 class ScopedRegistry {
 public:
     ScopedRegistry() {
@@ -101,6 +105,7 @@ public:
 private:
     std::string path_, previous_;
 };
+#endif  // _WIN32
 
 // A string value of the registry, or "<missing>".
 std::string RegString(HKEY root, const std::string& path, const char* name = nullptr);

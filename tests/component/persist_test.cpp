@@ -233,8 +233,8 @@ TEST(PersistTest, SizeMaxIsNeverBelowWhatSaveWrites) {
     auto randomString = [&rng]() -> host::Bstr {
         const int kind = static_cast<int>(rng() % 4);
         if (kind == 0) return host::Bstr();
-        std::u16string s(kind == 1 ? 0 : rng() % 40, u'a');
-        for (auto& c : s) c = static_cast<char16_t>(1 + rng() % 0xFFFE);
+        std::basic_string<OLECHAR> s(kind == 1 ? 0 : rng() % 40, OLECHAR('a'));
+        for (auto& c : s) c = static_cast<OLECHAR>(1 + rng() % 0xFFFE);
         return host::Bstr::Attach(SysAllocStringLen(s.data(), static_cast<UINT>(s.size())));
     };
     auto units = [](const host::Bstr& s) { return static_cast<ULONGLONG>(s.length()); };
