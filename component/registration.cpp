@@ -166,9 +166,11 @@ STDAPI DllUnregisterServer() {
         HRESULT result = S_OK;
         for (size_t i = sizeof kScript / sizeof kScript[0]; i-- > 0;)
             if (UnregisterKey(kScript[i], subst) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
+        // A library that is not registered (any more) is answered with one of these;
+        // Wine's oleaut32 says E_INVALIDARG.
         const HRESULT hr = UnRegisterTypeLib(LIBID_TessaryLib, 1, 0, 0, ThisSystem());
-        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && SUCCEEDED(result))
-            result = SELFREG_E_TYPELIB;
+        const bool gone = hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED || hr == E_INVALIDARG;
+        if (FAILED(hr) && !gone && SUCCEEDED(result)) result = SELFREG_E_TYPELIB;
         return result;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
