@@ -1,11 +1,15 @@
 # The two commands of the README:
 #   make demo   build, register the wizard in a private registry and run it on the example
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test
+# and the Windows DLL (mingw-w64 cross build, tests under Wine):
+#   make windows        LPTuner.dll for i686 (the product) and x86_64 (with the test programs)
+#   make test-windows   the x86_64 test programs under wine64, in a private prefix
+#   make screenshots    dialogs 102 and 204 under Xvfb, as PNG files in docs/
 JOBS ?= 2
 BUILD_TEST := build/asan
 BUILD_REL := build/release
 
-.PHONY: demo test bootstrap build-release bench clean
+.PHONY: demo test bootstrap build-release bench clean windows test-windows screenshots bootstrap-windows
 
 bootstrap:
 	@scripts/bootstrap
@@ -29,6 +33,26 @@ bench: bootstrap
 	@cmake --build $(BUILD_REL) -j$(JOBS) --target bench_interp_bench bench_sweep_bench
 	@$(BUILD_REL)/bench/bench_interp_bench
 	@$(BUILD_REL)/bench/bench_sweep_bench
+
+WIN_I686 := build/windows-i686
+WIN_X64 := build/windows-x86_64
+
+bootstrap-windows:
+	@scripts/bootstrap --windows
+
+windows: bootstrap-windows
+	@cmake -S . -B $(WIN_I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DLPT_TESTS=OFF -DLPT_BENCH=OFF >/dev/null
+	@cmake --build $(WIN_I686) -j$(JOBS) --target LPTuner
+	@cmake -S . -B $(WIN_X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DLPT_BENCH=OFF >/dev/null
+	@cmake --build $(WIN_X64) -j$(JOBS)
+
+test-windows: windows
+	@scripts/test-windows $(WIN_X64) -j$(JOBS)
+
+screenshots: windows
+	@scripts/screenshots $(WIN_X64) docs
 
 clean:
 	rm -rf build out
