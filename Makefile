@@ -49,7 +49,7 @@ windows: bootstrap-windows
 	@cmake --build $(WIN_X64) -j$(JOBS)
 
 test-windows: windows
-	@scripts/test-windows $(WIN_X64) -j$(JOBS)
+	@scripts/test-windows $(WIN_X64)
 
 screenshots: windows
 	@scripts/screenshots $(WIN_X64) docs
