@@ -2,6 +2,7 @@
 #include <initguid.h>
 
 #include "tests/windows/dll_support.h"
+#include "tests/windows/module_path.h"
 
 #include <vector>
 
@@ -86,3 +87,5 @@ std::string Narrow(BSTR s) {
 }
 
 }  // namespace dlltest
+
+std::basic_string<OLECHAR> TestedModulePath() { return dlltest::DllPathW(); }
