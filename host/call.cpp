@@ -75,12 +75,18 @@ bool ToAnsi(BSTR s, std::string& out) {
     out.clear();
     int n = static_cast<int>(SysStringLen(s));
     if (n == 0) return true;
-    BOOL usedDefault = FALSE;
-    int size = WideCharToMultiByte(CP_ACP, 0, s, n, nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return false;
+    // Converted exactly when the text converts back to the same code units: this holds
+    // for a legacy code page (which puts in a default character) and for a UTF-8 one
+    // (which puts in U+FFFD, and takes no question about default characters) alike.
+    int size = WideCharToMultiByte(CP_ACP, 0, s, n, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return false;
     std::string r(static_cast<size_t>(size), '\0');
-    usedDefault = FALSE;
-    if (WideCharToMultiByte(CP_ACP, 0, s, n, &r[0], size, nullptr, &usedDefault) != size || usedDefault)
+    if (WideCharToMultiByte(CP_ACP, 0, s, n, &r[0], size, nullptr, nullptr) != size) return false;
+    int back = MultiByteToWideChar(CP_ACP, 0, r.data(), size, nullptr, 0);
+    if (back != n) return false;
+    std::basic_string<OLECHAR> wide(static_cast<size_t>(back), OLECHAR(0));
+    if (MultiByteToWideChar(CP_ACP, 0, r.data(), size, &wide[0], back) != back ||
+        wide.compare(0, wide.size(), s, static_cast<size_t>(n)) != 0)
         return false;
     out.swap(r);
     return true;

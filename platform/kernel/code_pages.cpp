@@ -1,9 +1,8 @@
 // Conversions between UTF-16 and the narrow code pages. The native layer's ANSI
-// code page is UTF-8, so CP_ACP and CP_UTF8 convert alike; they differ in what
-// the caller may ask for. CP_UTF8 takes Windows' UTF-8 rules: no default
-// character, an unconvertible character becomes U+FFFD. CP_ACP keeps the
-// legacy code-page contract: an unconvertible character becomes the default
-// character ('?' unless the caller names one) and *lpUsedDefaultChar says so.
+// code page is UTF-8, and CP_ACP then behaves exactly as CP_UTF8 does on Windows
+// with a UTF-8 ANSI code page: no default character (asking for one, or whether
+// one was used, is refused), an unconvertible character becomes U+FFFD, and
+// WC_ERR_INVALID_CHARS refuses it instead.
 #include <windows.h>
 
 #include <string>
@@ -118,21 +117,17 @@ extern "C" int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideC
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const bool ansi = CodePage == CP_ACP;
-    const DWORD allowed = ansi ? (WC_ERR_INVALID_CHARS | WC_NO_BEST_FIT_CHARS) : WC_ERR_INVALID_CHARS;
-    if (dwFlags & ~allowed) {
+    if (dwFlags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) {
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
     }
-    if (!ansi && (lpDefaultChar || lpUsedDefaultChar)) {
+    if (lpDefaultChar || lpUsedDefaultChar) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (lpUsedDefaultChar) *lpUsedDefaultChar = FALSE;
 
     const size_t n = InputLength(lpWideCharStr, cchWideChar);
     std::string out;
-    bool usedDefault = false;
     try {
         out.reserve(n);
         for (size_t i = 0; i < n; ++i) {
@@ -144,11 +139,6 @@ extern "C" int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideC
                     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                     return 0;
                 }
-                if (ansi) {
-                    out += lpDefaultChar ? *lpDefaultChar : '?';
-                    usedDefault = true;
-                    continue;
-                }
                 c = kReplacement;
             }
             AppendUtf8(out, c);
@@ -157,9 +147,7 @@ extern "C" int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideC
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
-    const int result = Deliver(out, lpMultiByteStr, cbMultiByte);
-    if (result && lpUsedDefaultChar) *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
-    return result;
+    return Deliver(out, lpMultiByteStr, cbMultiByte);
 }
 
 extern "C" int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
