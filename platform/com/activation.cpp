@@ -14,6 +14,9 @@
 
 #include "platform/registry/reg_string.h"
 
+// Characters of a GUID in braces, with the terminator.
+static constexpr int kGuidChars = 39;
+
 namespace {
 
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, LPVOID*);
@@ -43,8 +46,8 @@ std::string Narrow(const OLECHAR* w) {
 }
 
 std::string ClsidKey(REFCLSID clsid) {
-    OLECHAR text[CHARS_IN_GUID];
-    StringFromGUID2(clsid, text, CHARS_IN_GUID);
+    OLECHAR text[kGuidChars];
+    StringFromGUID2(clsid, text, kGuidChars);
     return "CLSID\\" + Narrow(text);
 }
 
@@ -107,7 +110,7 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
             return CO_E_CLASSSTRING;
         std::u16string wide(text.begin(), text.end());
         CLSID clsid;
-        if (text.size() + 1 != CHARS_IN_GUID || FAILED(CLSIDFromString(wide.c_str(), &clsid))) return CO_E_CLASSSTRING;
+        if (text.size() + 1 != kGuidChars || FAILED(CLSIDFromString(wide.c_str(), &clsid))) return CO_E_CLASSSTRING;
         *lpclsid = clsid;
         return S_OK;
     } catch (const std::bad_alloc&) {

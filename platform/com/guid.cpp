@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+// Characters of a GUID in braces, with the terminator.
+static constexpr int kGuidChars = 39;
+
 const GUID GUID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
 
 #define LPT_OLE_IID(name, d1, d2) \
@@ -80,7 +83,7 @@ size_t Length(const OLECHAR* s) {
 }  // namespace
 
 extern "C" int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
-    if (!lpsz || cchMax < CHARS_IN_GUID) return 0;
+    if (!lpsz || cchMax < kGuidChars) return 0;
     OLECHAR* p = lpsz;
     *p++ = u'{';
     p = PutHex(p, rguid.Data1, 8);
@@ -95,7 +98,7 @@ extern "C" int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
     }
     *p++ = u'}';
     *p = 0;
-    return CHARS_IN_GUID;
+    return kGuidChars;
 }
 
 // A string that is not a braced GUID would be looked up as a ProgID on Windows;
@@ -116,7 +119,7 @@ extern "C" HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
         *lpiid = GUID_NULL;
         return S_OK;
     }
-    if (Length(lpsz) + 1 != CHARS_IN_GUID) return E_INVALIDARG;
+    if (Length(lpsz) + 1 != kGuidChars) return E_INVALIDARG;
     GUID g;
     if (!ParseBracedGuid(lpsz, g)) return CO_E_IIDSTRING;
     *lpiid = g;

@@ -14,6 +14,9 @@
 #include "platform/com/typelib_model.h"
 #include "platform/registry/reg_string.h"
 
+// Characters of a GUID in braces, with the terminator.
+static constexpr int kGuidChars = 39;
+
 namespace tl = platform::typelib;
 
 namespace {
@@ -33,8 +36,8 @@ std::string Narrow(const OLECHAR* w) {
 }
 
 std::string GuidText(REFGUID g) {
-    OLECHAR buf[CHARS_IN_GUID];
-    StringFromGUID2(g, buf, CHARS_IN_GUID);
+    OLECHAR buf[kGuidChars];
+    StringFromGUID2(g, buf, kGuidChars);
     return Narrow(buf);
 }
 

@@ -34,7 +34,7 @@ TEST(DispatchTest, AFailedLoadIsReturnedAndTriedAgainLater) {
     if (hr == S_OK) GTEST_SKIP() << "type information already loaded by this process";
     EXPECT_EQ(hr, TYPE_E_LIBNOTREGISTERED);
     EXPECT_EQ(info.get(), nullptr);
-    OLECHAR n[] = u"Name";
+    OLECHAR n[] = OLESTR("Name");
     LPOLESTR names[] = {n};
     DISPID id;
     EXPECT_EQ(tuner->GetIDsOfNames(IID_NULL, names, 1, 0, &id), TYPE_E_LIBNOTREGISTERED);
@@ -65,12 +65,12 @@ TEST(DispatchTest, NameByDispatchReachesTheProperty) {
     EXPECT_EQ(comtest::Narrow(doc.get()), "ILPTuner Interface");
 
     // Names are looked up without regard to case; unknown ones are reported.
-    OLECHAR upper[] = u"NAME";
+    OLECHAR upper[] = OLESTR("NAME");
     LPOLESTR names[] = {upper};
     DISPID id = 0;
     ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
     EXPECT_EQ(id, 1);
-    OLECHAR unknown[] = u"Colour";
+    OLECHAR unknown[] = OLESTR("Colour");
     names[0] = unknown;
     EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(id, DISPID_UNKNOWN);

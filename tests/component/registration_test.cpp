@@ -9,14 +9,17 @@
 #include "lptuner_h.h"
 #include "tests/component/com_test_support.h"
 
+// Characters of a GUID in braces, with the terminator.
+static constexpr int kGuidChars = 39;
+
 namespace {
 
 using comtest::RegKeyExists;
 using comtest::RegString;
 
 std::string Text(REFGUID g) {
-    OLECHAR buf[CHARS_IN_GUID];
-    StringFromGUID2(g, buf, CHARS_IN_GUID);
+    OLECHAR buf[kGuidChars];
+    StringFromGUID2(g, buf, kGuidChars);
     return comtest::Narrow(host::Bstr::Attach(SysAllocString(buf)).get());
 }
 

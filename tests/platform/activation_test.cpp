@@ -52,15 +52,15 @@ TEST(ActivationTest, ApartmentsAreCountedPerThread) {
 TEST(ActivationTest, ProgIdsAndClassIdsComeFromTheRegistry) {
     RegistryScope scope;
     CLSID clsid = kClass;
-    EXPECT_EQ(CLSIDFromProgID(u"Nobody.Here", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromProgID(OLESTR("Nobody.Here"), &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(clsid, GUID_NULL);
     SetString("Some.Thing", nullptr, "A thing");
     SetString("Some.Thing\\CLSID", nullptr, "{2D0C0A11-5A5A-4B4B-8C8C-000000000001}");
     SetString("Bad.Thing\\CLSID", nullptr, "not a guid");
-    ASSERT_EQ(CLSIDFromProgID(u"Some.Thing", &clsid), S_OK);
+    ASSERT_EQ(CLSIDFromProgID(OLESTR("Some.Thing"), &clsid), S_OK);
     EXPECT_EQ(clsid, kClass);
-    ASSERT_EQ(CLSIDFromProgID(u"some.thing", &clsid), S_OK);  // names are not case-sensitive
-    EXPECT_EQ(CLSIDFromProgID(u"Bad.Thing", &clsid), CO_E_CLASSSTRING);
+    ASSERT_EQ(CLSIDFromProgID(OLESTR("some.thing"), &clsid), S_OK);  // names are not case-sensitive
+    EXPECT_EQ(CLSIDFromProgID(OLESTR("Bad.Thing"), &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(CLSIDFromProgID(nullptr, &clsid), E_INVALIDARG);
 
     LPOLESTR progId = reinterpret_cast<LPOLESTR>(0x1);
@@ -68,7 +68,7 @@ TEST(ActivationTest, ProgIdsAndClassIdsComeFromTheRegistry) {
     EXPECT_EQ(progId, nullptr);
     SetString(std::string(kClassKey) + "\\ProgID", nullptr, "Some.Thing.1");
     ASSERT_EQ(ProgIDFromCLSID(kClass, &progId), S_OK);
-    EXPECT_EQ(std::u16string(progId), u"Some.Thing.1");
+    EXPECT_EQ(std::u16string(progId), OLESTR("Some.Thing.1"));
     CoTaskMemFree(progId);
 }
 

@@ -72,7 +72,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP put_Label(BSTR v) override {
-        label = v ? v : u"";
+        label = v ? v : OLESTR("");
         return S_OK;
     }
     STDMETHODIMP get_Count(LONG* v) override {
@@ -98,7 +98,7 @@ public:
     STDMETHODIMP Reset() override {
         ICreateErrorInfo* create = nullptr;
         CreateErrorInfo(&create);
-        create->SetSource(const_cast<LPOLESTR>(u"Gauge"));
+        create->SetSource(const_cast<LPOLESTR>(OLESTR("Gauge")));
         create->SetDescription(const_cast<LPOLESTR>(u"Cannot reset"));
         IErrorInfo* info = nullptr;
         create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));

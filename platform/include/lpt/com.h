@@ -340,7 +340,6 @@ typedef enum tagCOINIT {
     COINIT_MULTITHREADED = 0x0
 } COINIT;
 
-#define CHARS_IN_GUID 39
 
 extern "C" {
 int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
