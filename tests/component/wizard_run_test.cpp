@@ -11,46 +11,18 @@
 #include "component/lptuner_wizard.h"
 #include "platform/ui/dialog_script.h"
 #include "ui/resource.h"
+#include "tests/component/wizard_project.h"
 #include "vexasim/host.h"
 
 namespace {
 
-using Gamma = std::complex<double>;
-
-vexasim::ParameterData Param(const char* name, double value) {
-    vexasim::ParameterData p;
-    p.name = name;
-    p.value = value;
-    return p;
-}
-
-Gamma TunerGamma(const vexasim::ProjectData& p) {
-    double mag = 0, ang = 0;
-    for (const auto& e : p.schematics[0].elements)
-        for (const auto& prm : e.parameters) {
-            if (prm.name == "Mag") mag = prm.value;
-            if (prm.name == "Ang") ang = prm.value;
-        }
-    return std::polar(mag, ang);
-}
-
-// A paraboloid with its top, 12.6, at 0.4+0.2j.
-double Paraboloid(Gamma g) { return 12.6 - 10.0 * std::norm(g - Gamma(0.4, 0.2)); }
+using wizardtest::Gamma;
+using wizardtest::TunerGamma;
 
 class WizardRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        vexasim::ProjectBuilder(host)
-            .Schematic("Amp")
-            .Element("R1", {Param("R", 50)})
-            .Element("LTUNER1", {Param("Mag", 0.1), Param("Ang", 0.3)})
-            .Graph("Output", 3)
-            .Measurement("Amp", "Gain", 1)
-            .Measurement("Amp", "Flat", 1)
-            .Units(13, "dBm");
-        host.SetEvaluator([](const vexasim::ProjectData& p, const vexasim::MeasurementData& m) {
-            return m.name == "Gain" ? Paraboloid(TunerGamma(p)) : 2.5;
-        });
+        wizardtest::BuildProject(host);
         host.SetMainWindowHandle(77);
         wizard = new CLPTunerWizard();
     }
