@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #ifndef _WIN32
-#include <unistd.h>
+#include "tests/platform/registry_scope.h"
 #endif
 
 #include <cstdio>
@@ -74,38 +74,10 @@ struct Encoder {
 };
 
 #ifndef _WIN32
-// Points PLATFORM_REGISTRY at a fresh file of this test's own for the life of the
-// object, so that tests running in parallel never share a registry. (On Windows
-// the registry is the system's; the tests that need this one are native only.)
-class ScopedRegistry {
-public:
-    ScopedRegistry() {
-        const char* base = std::getenv("PLATFORM_REGISTRY");
-        if (base) previous_ = base;
-        char templ[] = "/tmp/lpt-registry-XXXXXX";
-        const int fd = mkstemp(templ);
-        if (fd < 0) std::abort();
-        close(fd);
-        path_ = templ;
-        std::remove(path_.c_str());  // a missing file is an empty registry
-        setenv("PLATFORM_REGISTRY", path_.c_str(), 1);
-    }
-    ~ScopedRegistry() {
-        std::remove(path_.c_str());
-        std::remove((path_ + ".lock").c_str());
-        if (previous_.empty())
-            unsetenv("PLATFORM_REGISTRY");
-        else
-            setenv("PLATFORM_REGISTRY", previous_.c_str(), 1);
-    }
-    ScopedRegistry(const ScopedRegistry&) = delete;
-    ScopedRegistry& operator=(const ScopedRegistry&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_, previous_;
-};
-#endif  // _WIN32
+// A private registry file per test (on Windows the registry is the system's; the
+// tests that need this one are native only).
+using ScopedRegistry = RegistryScope;
+#endif
 
 // A string value of the registry, or "<missing>".
 std::string RegString(HKEY root, const std::string& path, const char* name = nullptr);
