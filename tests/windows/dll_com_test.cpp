@@ -4,6 +4,8 @@
 // refused host.
 #include "tests/windows/dll_support.h"
 
+#include "tests/component/dispatch_checks.h"
+
 #include <vector>
 
 #include "host/com_ptr.h"
@@ -25,14 +27,6 @@ protected:
         return p;
     }
 };
-
-VARIANT Text(const OLECHAR* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(s);
-    return v;
-}
 
 HRESULT CanUnloadNow() {
     HMODULE module = GetModuleHandleA("LPTuner.dll");
@@ -85,55 +79,11 @@ TEST_F(DllComTest, ActivationByProgIdAnswersTheInterfaceTable) {
 TEST_F(DllComTest, NameByDispatchThroughTheRealTypeLibrary) {
     host::ComPtr<ILPTuner> tuner = Create<ILPTuner>(IID_ILPTuner);
     ASSERT_TRUE(tuner);
+    dispatchtest::ExpectNameByDispatch(tuner.get());
     IDispatch* disp = tuner.get();
-
-    UINT count = 0;
-    EXPECT_EQ(disp->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 1u);
-    host::ComPtr<ITypeInfo> info;
-    EXPECT_EQ(disp->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
-    ASSERT_EQ(disp->GetTypeInfo(0, 0, info.put()), S_OK);
-    host::Bstr name, doc;
-    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.put(), doc.put(), nullptr, nullptr), S_OK);
-    EXPECT_EQ(Narrow(name.get()), "ILPTuner");
-    EXPECT_EQ(Narrow(doc.get()), "ILPTuner Interface");
-
-    OLECHAR upper[] = OLESTR("NAME");
-    LPOLESTR names[] = {upper};
-    DISPID id = 0;
-    ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-    EXPECT_EQ(id, 1);
-    OLECHAR unknown[] = OLESTR("Colour");
-    names[0] = unknown;
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(id, DISPID_UNKNOWN);
-    EXPECT_EQ(disp->GetIDsOfNames(IID_IUnknown, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
-
-    VARIANT arg = Text(OLESTR("By dispatch"));
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS put{&arg, &named, 1, 1};
-    ASSERT_EQ(disp->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
-    VariantClear(&arg);
     host::Bstr direct;
-    ASSERT_EQ(tuner->get_Name(direct.put()), S_OK);
-    EXPECT_EQ(Narrow(direct.get()), "By dispatch");
-    host::ComPtr<IPersistStream> persist;
-    ASSERT_EQ(tuner.query(IID_IPersistStream, persist), S_OK);
-    EXPECT_EQ(persist->IsDirty(), S_OK);
 
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    VARIANT result;
-    VariantInit(&result);
-    ASSERT_EQ(disp->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &none, &result, nullptr, nullptr),
-              S_OK);
-    ASSERT_EQ(V_VT(&result), VT_BSTR);
-    EXPECT_EQ(Narrow(V_BSTR(&result)), "By dispatch");
-    VariantClear(&result);
-
-    EXPECT_EQ(disp->Invoke(2, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(disp->Invoke(1, IID_IUnknown, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
-              DISP_E_UNKNOWNINTERFACE);
     // The argument is coerced to the parameter's type, as ITypeInfo::Invoke does.
     VARIANT number;
     VariantInit(&number);
