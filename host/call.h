@@ -71,15 +71,6 @@ I* Need(const ComPtr<I>& p) {
     return Need(p.get());
 }
 
-template <class I>
-I* Raw(I* p) {
-    return p;
-}
-template <class I>
-I* Raw(const ComPtr<I>& p) {
-    return p.get();
-}
-
 // A call without an out value. Returns the success code (S_OK, S_FALSE).
 template <class P, class M, class... A>
 HRESULT Call(const P& p, M m, A&&... a) {
