@@ -65,7 +65,7 @@ function(lpt_test name)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   else()
     include(GoogleTest)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "PLATFORM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry.json")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "PLATFORM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry.txt")
   endif()
 endfunction()
 
