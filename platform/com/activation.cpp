@@ -14,10 +14,14 @@
 
 #include "platform/registry/reg_string.h"
 
-// Characters of a GUID in braces, with the terminator.
-static constexpr int kGuidChars = 39;
+#include "platform/com/com_text.h"
+
 
 namespace {
+
+using platform::GuidText;
+using platform::kGuidChars;
+using platform::Narrow;
 
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, LPVOID*);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
@@ -35,15 +39,6 @@ std::map<std::string, Server> servers;
 int apartments = 0;  // threads with CoInitialize in force; guarded by serversLock
 
 thread_local int initCount = 0;
-
-std::string Narrow(const OLECHAR* w) {
-    int n = 0;
-    while (w[n]) ++n;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, w, n, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, w, n, &out[0], size, nullptr, nullptr);
-    return out;
-}
 
 std::string ClsidKey(REFCLSID clsid) {
     OLECHAR text[kGuidChars];

@@ -3,8 +3,10 @@
 
 #include <cstring>
 
-// Characters of a GUID in braces, with the terminator.
-static constexpr int kGuidChars = 39;
+#include "platform/com/com_text.h"
+
+using platform::kGuidChars;
+
 
 const GUID GUID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
 

@@ -14,32 +14,20 @@
 #include "platform/com/typelib_model.h"
 #include "platform/registry/reg_string.h"
 
-// Characters of a GUID in braces, with the terminator.
-static constexpr int kGuidChars = 39;
+#include "platform/com/com_text.h"
+
 
 namespace tl = platform::typelib;
 
 namespace {
 
+using platform::GuidText;
+using platform::kGuidChars;
+using platform::Narrow;
+
 const char kSection[] = "lpt_typelib";
 const char kAutomationMarshaler[] = "{00020424-0000-0000-C000-000000000046}";
 const char* const kPlatformKey = sizeof(void*) == 8 ? "win64" : "win32";
-
-std::string Narrow(const OLECHAR* w) {
-    if (!w) return std::string();
-    int n = 0;
-    while (w[n]) ++n;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, w, n, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, w, n, &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-std::string GuidText(REFGUID g) {
-    OLECHAR buf[kGuidChars];
-    StringFromGUID2(g, buf, kGuidChars);
-    return Narrow(buf);
-}
 
 std::string Hex(unsigned v) {
     char buf[16];
