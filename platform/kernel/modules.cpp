@@ -1,7 +1,8 @@
 // Modules are shared objects: LoadLibraryA is dlopen, GetProcAddress is dlsym.
 // A module handle is either what LoadLibraryA returned or the load address of a
 // module (what dladdr reports as its base, the native counterpart of the
-// HINSTANCE a DLL is given); GetModuleFileNameA accepts both.
+// HINSTANCE a DLL is given); GetModuleFileNameA accepts both, GetModuleHandleExA
+// gives the second.
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
 #endif
@@ -108,6 +109,27 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
         return 0;
     }
     return CopyPath(path, lpFilename, nSize);
+}
+
+// The module that holds an address, which is how code finds the module whose
+// resources it uses. Only the form that takes no reference is supported.
+BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule) {
+    if (!phModule) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *phModule = nullptr;
+    if (dwFlags != (GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    Dl_info info;
+    if (!lpModuleName || !dladdr(lpModuleName, &info) || !info.dli_fbase) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    *phModule = static_cast<HMODULE>(info.dli_fbase);
+    return TRUE;
 }
 
 }  // extern "C"
