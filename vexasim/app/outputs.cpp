@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "host/angles.h"
 #include "vexasim/app/contours.h"
 
 namespace vexasim {
@@ -55,7 +56,6 @@ std::string ExactNumber(double v) {
 }
 
 std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>& columns) {
-    const double pi = 4.0 * std::atan(1.0);
     std::string out = "index,|gamma|,angle_deg,re,im,";
     std::vector<int> pick;
     for (size_t c = 0; c < columns.size(); ++c) {
@@ -68,7 +68,7 @@ std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>&
     out += "\n";
     for (size_t i = 0; i < table.rows.size(); ++i) {
         const Sample& s = table.rows[i];
-        double a = s.angleDeg * pi / 180.0;
+        double a = DegreesToRadians(s.angleDeg);
         out += std::to_string(i + 1) + "," + ExactNumber(s.magnitude) + "," + ExactNumber(s.angleDeg) + "," +
                ExactNumber(s.magnitude * std::cos(a)) + "," + ExactNumber(s.magnitude * std::sin(a)) + ",";
         for (size_t c = 0; c < pick.size(); ++c) {
@@ -94,7 +94,7 @@ std::string Describe(double re, double im) {
     std::complex<double> z = 50.0 * (1.0 + g) / (1.0 - g);
     char buf[160];
     std::snprintf(buf, sizeof buf, "gamma %.3f at %.1f deg, Z = %.2f %c j%.2f ohm", std::abs(g),
-                  std::arg(g) * 180.0 / (4.0 * std::atan(1.0)), z.real(), z.imag() < 0 ? '-' : '+',
+                  RadiansToDegrees(std::arg(g)), z.real(), z.imag() < 0 ? '-' : '+',
                   std::fabs(z.imag()));
     return buf;
 }
@@ -127,10 +127,9 @@ std::string Summary(const ProjectData& project, const std::string& measurement, 
             (!best || s.values[column] > best->values[column]))
             best = &s;
     if (best) {
-        const double pi = 4.0 * std::atan(1.0);
         std::snprintf(buf, sizeof buf, "%.4f", best->values[column]);
         out += "  sample maximum       " + std::string(buf) + " at " +
-               Describe(best->magnitude * std::cos(best->angleDeg * pi / 180), best->magnitude * std::sin(best->angleDeg * pi / 180)) +
+               Describe(best->magnitude * std::cos(DegreesToRadians(best->angleDeg)), best->magnitude * std::sin(DegreesToRadians(best->angleDeg))) +
                "\n";
     }
     return out;
