@@ -135,10 +135,15 @@ public:
     void SetTypeInfoVersion(WORD major, WORD minor);
     void SetTypeInfoAvailable(bool available);
 
+    // The call names of every member (see the top of this file), in a fixed order.
+    static const std::vector<std::string>& Members();
+    static bool IsMember(const std::string& call);
+
     // Fault injection: the k-th call (1-based, counted from the injection; 0 = every
     // call) of the named member fails with hr and the description as error info,
     // answers S_FALSE, or answers S_OK with a null object (0 for a number). A faulted
-    // call does nothing else; it is recorded like any other.
+    // call does nothing else; it is recorded like any other. A name that is not one
+    // of Members(), or a negative k, throws std::invalid_argument.
     void InjectFailure(const std::string& call, int k, HRESULT hr, const std::string& description);
     void InjectStop(const std::string& call, int k);
     void InjectNull(const std::string& call, int k);

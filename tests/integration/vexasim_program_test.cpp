@@ -119,6 +119,37 @@ TEST_F(VexasimProgram, ErrorBoxesAndUnknownNamesMakeTheExitStatusNonZero) {
         << radius.err;
 }
 
+// Host faults from the command line: a stop by the simulator is reported as a stop
+// and the saved project keeps the user's tuner; a spec naming no member is refused
+// before anything runs.
+TEST_F(VexasimProgram, InjectedHostFaults) {
+    Register();
+    const std::string out = dir_ + "/stopped";
+    Result stopped = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", out, "--grid", "coarse", "--measure",
+                          "PA:Pout=pout_lp", "--simulate", "--quiet", "--inject", "Simulator.Analyze@10=S_FALSE"});
+    EXPECT_EQ(stopped.status, 0) << stopped.err;
+    EXPECT_NE(stopped.err.find("[Warning!] The simulation was stopped by the simulator after "), std::string::npos)
+        << stopped.err;
+    EXPECT_EQ(stopped.err.find("the same"), std::string::npos) << stopped.err;
+    const std::string saved = ReadFile(out + "/amplifier.json");
+    EXPECT_NE(saved.find("\"LTUNER1\", \"parameters\": {\"Mag\": 0, \"Ang\": 0}"), std::string::npos) << saved;
+
+    Result failed = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", dir_ + "/failed", "--grid", "coarse",
+                         "--measure", "PA:Pout=pout_lp", "--simulate", "--quiet", "--inject",
+                         "DataFiles.Add=0x80030070:The disk is full"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("[Tessary] The disk is full"), std::string::npos) << failed.err;
+
+    const std::string refused = dir_ + "/refused";
+    Result unknown = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", refused, "--simulate", "--inject",
+                          "Simulator.Analyse@10=S_FALSE"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("no member \"Simulator.Analyse\"; members that can be named:"), std::string::npos)
+        << unknown.err;
+    EXPECT_NE(unknown.err.find("Simulator.Analyze"), std::string::npos);
+    EXPECT_FALSE(Exists(refused));
+}
+
 TEST_F(VexasimProgram, MalformedProjectsAreRefusedWithoutOutputs) {
     Register();
     const std::string good = ReadFile(EXAMPLES_DIR "/amplifier.json");

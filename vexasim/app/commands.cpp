@@ -17,6 +17,7 @@
 #include "host/call.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/app/dialog_script.h"
+#include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
 #include "vexasim/app/settings_stream.h"
@@ -72,6 +73,7 @@ struct RunOptions {
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
+    std::vector<Injection> injections;
     DialogOptions dialog;
 };
 
@@ -150,6 +152,10 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
                 return false;
             }
             o.dialog.measures.push_back({v.substr(0, eq), v.substr(eq + 1)});
+        } else if (a == "--inject") {
+            if (!value(v)) return false;
+            o.injections.emplace_back();
+            if (!ParseInjection(v, o.injections.back(), error)) return false;
         } else if (a == "--script") {
             if (!value(o.dialog.scriptFile)) return false;
         } else if (!a.empty() && a[0] == '-') {
@@ -350,6 +356,7 @@ int RunCommand(const std::vector<std::string>& args) {
     Host host;
     host.project() = file.data;
     host.SetEvaluator(pa::DeviceEvaluator());
+    for (const Injection& injection : o.injections) Inject(host, injection);
     SweepWatcher watcher(host, o.quiet);
     host.SetAnalyzeObserver([&](long a, long b) {
         if (o.analysisDelayMs) ::usleep(static_cast<useconds_t>(o.analysisDelayMs) * 1000);
