@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "host/call.h"
+
 namespace vexasim {
 namespace {
 
