@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "interp/gauss_jordan.h"
 
@@ -47,33 +48,22 @@ inline double Kernel(double r) {
 // (two wizard objects in two apartments) may reach it from two threads at once:
 // the slot is only read or replaced under its lock, and a kernel, once built,
 // is never changed, so splines on any thread may share it. The lock is held
-// for the exchange of a pointer only, never during an inversion. Not a mutex:
-// the library uses the standard library alone, and the Windows toolchain's
-// threading model has none. Not thread_local: a destructor registered for a
-// thread from a DLL may run after the DLL has been unloaded.
+// for the exchange of a pointer only, never during an inversion. Not
+// thread_local: a destructor registered for a thread from a DLL may run after
+// the DLL has been unloaded.
 class KernelSlot {
 public:
     std::shared_ptr<const K_ThinPlateSplineMethod::SharedKernel> Get() {
-        Lock lock(busy_);
+        std::lock_guard<std::mutex> hold(lock_);
         return last_.lock();
     }
     void Put(const std::shared_ptr<const K_ThinPlateSplineMethod::SharedKernel>& kernel) {
-        Lock lock(busy_);
+        std::lock_guard<std::mutex> hold(lock_);
         last_ = kernel;
     }
 
 private:
-    struct Lock {
-        explicit Lock(std::atomic_flag& f) : flag(f) {
-            while (flag.test_and_set(std::memory_order_acquire)) {
-            }
-        }
-        ~Lock() { flag.clear(std::memory_order_release); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-        std::atomic_flag& flag;
-    };
-    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+    std::mutex lock_;
     std::weak_ptr<const K_ThinPlateSplineMethod::SharedKernel> last_;
 };
 
