@@ -229,19 +229,19 @@ STDMETHODIMP CLPTunerWizard::Save(IStream* pStm, BOOL fClearDirty) {
 // plus 2 per code unit of every string: never less than Save writes.
 STDMETHODIMP CLPTunerWizard::GetSizeMax(ULARGE_INTEGER* pcbSize) {
     return lptuner::ExceptionsToHResult([&]() -> HRESULT {
-    if (!pcbSize) return E_POINTER;
-    ULONGLONG size = 76 + 12 * static_cast<ULONGLONG>(settings.contourMeasurements.size());
-    auto add = [&size](const host::Bstr& s) { size += 2 * static_cast<ULONGLONG>(s.length()); };
-    add(name);
-    add(settings.schematicName);
-    add(settings.tunerName);
-    add(settings.measuredDataMeasName);
-    add(settings.tabDataMeasName);
-    for (const ContourMeasurement& pair : settings.contourMeasurements) {
-        add(pair.measurementName);
-        add(pair.dataFileName);
-    }
-    pcbSize->QuadPart = size;
-    return S_OK;
+        if (!pcbSize) return E_POINTER;
+        ULONGLONG size = 76 + 12 * static_cast<ULONGLONG>(settings.contourMeasurements.size());
+        auto add = [&size](const host::Bstr& s) { size += 2 * static_cast<ULONGLONG>(s.length()); };
+        add(name);
+        add(settings.schematicName);
+        add(settings.tunerName);
+        add(settings.measuredDataMeasName);
+        add(settings.tabDataMeasName);
+        for (const ContourMeasurement& pair : settings.contourMeasurements) {
+            add(pair.measurementName);
+            add(pair.dataFileName);
+        }
+        pcbSize->QuadPart = size;
+        return S_OK;
     });
 }

@@ -72,6 +72,12 @@ public:
     STDMETHODIMP SetSize(ULARGE_INTEGER size) override { return inner_->SetSize(size); }
 
     Bytes Contents() { return comtest::Contents(inner_.get()); }
+    // Puts bytes in, past the faults, and rewinds.
+    void Fill(const Bytes& bytes) {
+        inner_->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+        LARGE_INTEGER zero{};
+        inner_->Seek(zero, STREAM_SEEK_SET, nullptr);
+    }
     int writes = 0;
     int reads = 0;
 
@@ -165,9 +171,7 @@ TEST(ComBoundaryTest, ExceptionsFromTheStreamBecomeHResults) {
             auto* in = new FaultyStream(c.fault, at);
             comtest::Encoder e;
             e.I32(2).Str("Loaded").I32(1);
-            in->Write(e.bytes.data(), static_cast<ULONG>(e.bytes.size()), nullptr);
-            LARGE_INTEGER zero{};
-            in->Seek(zero, STREAM_SEEK_SET, nullptr);
+            in->Fill(e.bytes);
             EXPECT_EQ(w->Load(in), c.expected);
             in->Release();
         }
@@ -228,7 +232,9 @@ TEST(ComBoundaryTest, ExceptionsFromTheHostBecomeRunsHResult) {
         EXPECT_EQ(w->Run(&hostObject, &flag), c.expected);
         EXPECT_EQ(flag, VARIANT_TRUE);
         EXPECT_EQ(user.boxes.size(), c.boxes);
-        if (c.boxes) EXPECT_EQ(user.boxes[0].caption, "Tessary");
+        if (c.boxes) {
+            EXPECT_EQ(user.boxes[0].caption, "Tessary");
+        }
         EXPECT_EQ(TakeErrorDescription(), c.info);
     }
 }
