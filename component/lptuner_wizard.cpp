@@ -39,7 +39,8 @@ STDMETHODIMP CLPTunerWizard::Inner::QueryInterface(REFIID riid, void** ppv) {
         CLPTunerWizard* o = owner;
         if (IsEqualIID(riid, IID_IUnknown)) {
             // An aggregate's own identity is its inner unknown; a plain object's is ILPTuner.
-            *ppv = o->controlling_ == this ? static_cast<IUnknown*>(static_cast<ILPTuner*>(o)) : static_cast<IUnknown*>(this);
+            *ppv = o->controlling_ == this ? static_cast<IUnknown*>(static_cast<ILPTuner*>(o))
+                                           : static_cast<IUnknown*>(this);
         } else if (IsEqualIID(riid, IID_ILPTuner)) {
             *ppv = static_cast<ILPTuner*>(o);
         } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {

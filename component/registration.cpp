@@ -113,8 +113,8 @@ private:
 
 LONG SetString(HKEY key, const char* name, const Wide& text) {
     const Wide wideName = name ? Widen(name) : Wide();
-    return RegSetValueExW(key, name ? wideName.c_str() : nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(OLECHAR)));
+    return RegSetValueExW(key, name ? wideName.c_str() : nullptr, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>((text.size() + 1) * sizeof(OLECHAR)));
 }
 
 LONG RegisterKey(const ScriptKey& k, const Substitutions& subst) {
@@ -126,7 +126,8 @@ LONG RegisterKey(const ScriptKey& k, const Substitutions& subst) {
     OpenKey key;
     LONG status = RegCreateKeyExA(k.root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                                   key.put(), nullptr);
-    if (status == ERROR_SUCCESS && k.defaultValue) status = SetString(key.get(), nullptr, subst.ExpandValue(k.defaultValue));
+    if (status == ERROR_SUCCESS && k.defaultValue)
+        status = SetString(key.get(), nullptr, subst.ExpandValue(k.defaultValue));
     for (const NamedValue& v : k.values)
         if (status == ERROR_SUCCESS && v.name) status = SetString(key.get(), v.name, subst.ExpandValue(v.data));
     return status;

@@ -142,13 +142,14 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
         return 0;
     }
     const std::string path = hModule ? ModulePath(hModule) : ExecutablePath();
-    const int units = path.empty() ? 0 : MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    const int bytes = static_cast<int>(path.size());
+    const int units = path.empty() ? 0 : MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, nullptr, 0);
     if (units <= 0) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
     std::u16string wide(static_cast<size_t>(units), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), &wide[0], units);
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, &wide[0], units);
     if (nSize == 0) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;

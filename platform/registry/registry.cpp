@@ -218,7 +218,8 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
     size_t nameUnits = 0;
     while (lpValueName && lpValueName[nameUnits]) ++nameUnits;
     const std::string name = narrow(lpValueName, nameUnits);
-    if (dwType != REG_SZ && dwType != REG_EXPAND_SZ) return RegSetValueExA(hKey, name.c_str(), 0, dwType, lpData, cbData);
+    if (dwType != REG_SZ && dwType != REG_EXPAND_SZ)
+        return RegSetValueExA(hKey, name.c_str(), 0, dwType, lpData, cbData);
     std::vector<WCHAR> units(cbData / sizeof(WCHAR));
     if (!units.empty()) std::memcpy(units.data(), lpData, units.size() * sizeof(WCHAR));
     const std::string data = narrow(units.data(), units.size());  // the terminator, when given, comes along
