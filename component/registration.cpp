@@ -165,7 +165,8 @@ STDAPI DllRegisterServer() {
         // The type library this module holds, registered under its plain path.
         host::ComPtr<ITypeLib> lib;
         HRESULT hr = LoadTypeLibEx(subst.module.c_str(), REGKIND_NONE, lib.put());
-        if (SUCCEEDED(hr)) hr = RegisterTypeLib(lib.get(), subst.module.c_str(), nullptr);
+        Wide path = subst.module;  // the SDK's RegisterTypeLib takes a non-const path
+        if (SUCCEEDED(hr)) hr = RegisterTypeLib(lib.get(), &path[0], nullptr);
         return hr;
     });
 }
