@@ -13,7 +13,7 @@
 #include "component/com_boundary.h"
 #include "component/lptuner_wizard.h"
 #include "host/call.h"
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "tests/component/com_test_support.h"
 
 namespace {
