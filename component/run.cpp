@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "component/com_boundary.h"
 #include "component/lptuner_wizard.h"
 #include "host/call.h"
 #include "project/lpsetup.h"
@@ -61,9 +62,23 @@ void ReportComError(const char* message) {
     if (SUCCEEDED(create.query(IID_IErrorInfo, info))) SetErrorInfo(0, info.get());
 }
 
+// What Run shows or reports of an exception that no inner operation caught: a
+// host error in a box captioned with the project name, anything else through
+// error information. Call it only inside a catch block.
+static void ReportRunException() {
+    try {
+        throw;
+    } catch (const _com_error& e) {
+        host::ShowHostError(e);
+    } catch (...) {
+        ReportComError(kUnexpected);
+    }
+}
+
+// The cancelled flag is set first, whatever else is wrong with the call.
 STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
+    if (pFlag) *pFlag = VARIANT_TRUE;
     if (!hostObject || !pFlag) return E_POINTER;
-    *pFlag = VARIANT_TRUE;
     try {
         host::ComPtr<IVexaApplication> app;
         HRESULT hr = hostObject->QueryInterface(IID_IVexaApplication, app.put_void());
@@ -94,7 +109,9 @@ STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
 
         auto dialog = std::make_unique<CLPTunerDlg>(*setup);
         if (dialog->DoModal(GetActiveWindow()) == IDOK) {
-            settings.TakeFromSetup(*setup);
+            // The object is dirty when the dialog's final state differs from the
+            // kept settings: a host that saves only dirty objects keeps them.
+            if (settings.TakeFromSetup(*setup)) dirty = true;
             // Nothing of this run's setup has been simulated yet. The dialog's own
             // builds clear the change flag when they find nothing to rebuild (the
             // stored settings, unchanged), and Simulate must still simulate.
@@ -110,11 +127,13 @@ STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
         }
         // The dialog, then the LPSetup, then the Application go out of scope here.
         return S_OK;
-    } catch (const _com_error& e) {
-        // The locals of the guarded region are gone by now, in reverse order.
-        return static_cast<HRESULT>(host::ShowHostError(e));
     } catch (...) {
-        ReportComError(kUnexpected);
-        return E_FAIL;
+        // The locals of the guarded region are gone by now, in reverse order. The
+        // exception is shown or reported, then turned into the HRESULT by the
+        // component's one policy.
+        return lptuner::ExceptionsToHResult([]() -> HRESULT {
+            ReportRunException();
+            throw;
+        });
     }
 }

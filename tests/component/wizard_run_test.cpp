@@ -106,10 +106,11 @@ TEST_F(WizardRun, SimulateWritesContoursAndWarnsAboutTheConstantMeasurement) {
     // The kept settings name what was chosen, for the next run.
     ASSERT_EQ(wizard->settings.contourMeasurements.size(), 2u);
     EXPECT_EQ(wizard->settings.gammaSource, 1);
-    // A run that changed the settings leaves the object clean for the host.
+    // A run that changed the settings makes the object dirty: a host that saves
+    // only dirty objects keeps the user's choices.
     host::ComPtr<IPersistStream> persist;
     ASSERT_EQ(wizard->QueryInterface(IID_IPersistStream, persist.put_void()), S_OK);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
 
     // Every call the wizard made names a member a fault can be injected into.
     for (const std::string& call : host.Calls()) EXPECT_TRUE(vexasim::Host::IsMember(call)) << call;
@@ -177,6 +178,13 @@ TEST_F(WizardRun, ASecondRunStartsFromTheKeptSettingsAndSimulatesAgain) {
     ASSERT_EQ(Run(flag), S_OK);
     const std::string first = DataFile("gain_lp")->text;
     int analyses = host.AnalyzeCount();
+    // The host saves the changed settings, which clears the dirty flag.
+    host::ComPtr<IPersistStream> persist;
+    ASSERT_EQ(wizard->QueryInterface(IID_IPersistStream, persist.put_void()), S_OK);
+    ASSERT_EQ(persist->IsDirty(), S_OK);
+    host::ComPtr<IStream> saved;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, saved.put()), S_OK);
+    ASSERT_EQ(persist->Save(saved.get(), TRUE), S_OK);
 
     // Nothing changed in the dialog: Simulate at once still sweeps all 61 points.
     host.project().dataFiles.clear();
@@ -188,6 +196,13 @@ TEST_F(WizardRun, ASecondRunStartsFromTheKeptSettingsAndSimulatesAgain) {
     ASSERT_NE(DataFile("gain_lp"), nullptr);
     EXPECT_EQ(DataFile("gain_lp")->text, first);
     EXPECT_TRUE(user.boxes.empty());
+    // The same choices again: nothing for the host to save.
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+
+    // Another grid is a change.
+    user.Click(IDC_FINE).Click(IDOK);
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
 }
 
 }  // namespace

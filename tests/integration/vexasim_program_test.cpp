@@ -2,6 +2,7 @@
 // options and by stored settings, refusals of malformed projects, and interruptions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +95,14 @@ TEST_F(VexasimProgram, RegisterRunRerunFromStoredSettingsAndUnregister) {
     EXPECT_EQ(ReadFile(second + "/QuindleIsAHack0.txt"), ReadFile(first + "/QuindleIsAHack0.txt"));
     EXPECT_EQ(ReadFile(second + "/QuindleIsAHack1.txt"), ReadFile(first + "/QuindleIsAHack1.txt"));
     EXPECT_EQ(ReadFile(second + "/samples.csv"), csv);
+    // The same settings again: the add-in is not dirty, and the host keeps the
+    // stored bytes as they were.
+    vexasim::ProjectFile firstProject, secondProject;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(vexasim::LoadProjectFile(first + "/amplifier.json", firstProject, errors));
+    ASSERT_TRUE(vexasim::LoadProjectFile(second + "/amplifier.json", secondProject, errors));
+    ASSERT_TRUE(firstProject.addins["Tessary.LPTuner"].hasSettings);
+    EXPECT_EQ(secondProject.addins["Tessary.LPTuner"].settings, firstProject.addins["Tessary.LPTuner"].settings);
 
     Result unregister = Run({"unregister", WIZARD_MODULE});
     EXPECT_EQ(unregister.status, 0) << unregister.err;
@@ -102,6 +111,30 @@ TEST_F(VexasimProgram, RegisterRunRerunFromStoredSettingsAndUnregister) {
     Result gone = Run({"run", EXAMPLES_DIR "/amplifier.json", "-o", dir_ + "/third", "--simulate"});
     EXPECT_NE(gone.status, 0);
     EXPECT_NE(gone.err.find("register it with"), std::string::npos) << gone.err;
+}
+
+// A project whose stored settings hold two whole measurement pairs and then a
+// pair damaged by an odd string length: the run from the stored settings alone
+// contours the two whole ones; the host keeps the stored bytes (the wizard is
+// not dirty), so the next run does the same.
+TEST_F(VexasimProgram, StoredSettingsWithADamagedPairRunTheWholePairs) {
+    Register();
+    const std::string out = dir_ + "/damaged", again = dir_ + "/again";
+    Result run = Run({"run", FIXTURES_DIR "/damaged_pairs.json", "-o", out, "--simulate"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("PA:Pout (data file pout_lp)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("PA:PAE (data file pae_lp)"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("PA:Gain"), std::string::npos) << run.out;
+    std::string csv = ReadFile(out + "/samples.csv");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "index,|gamma|,angle_deg,re,im,PA:Pout,PA:PAE");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 62);  // the stored Coarse grid
+    const std::string saved = ReadFile(out + "/damaged_pairs.json");
+    EXPECT_NE(saved.find("\"source\": \"pout_lp\""), std::string::npos);
+    EXPECT_NE(saved.find("\"source\": \"pae_lp\""), std::string::npos);
+
+    Result second = Run({"run", out + "/damaged_pairs.json", "-o", again, "--simulate", "--quiet"});
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(ReadFile(again + "/samples.csv"), csv);
 }
 
 TEST_F(VexasimProgram, ErrorBoxesAndUnknownNamesMakeTheExitStatusNonZero) {

@@ -432,11 +432,22 @@ int RunCommand(const std::vector<std::string>& args) {
                          description.empty() ? "" : ": ", description.c_str());
             status = 1;
         }
-        if (persist) {
+        // A host that keeps the persistence contract: an add-in's settings are
+        // written into the project only when it says they changed since they
+        // were loaded (IsDirty answers S_OK), and always when the project did
+        // not hold them yet. Otherwise the stored bytes stay as they were.
+        const bool stored = addin != file.addins.end() && addin->second.hasSettings;
+        if (persist && (!stored || persist->IsDirty() == S_OK)) {
             host::ComPtr<IStream> stream;
-            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
-                SUCCEEDED(persist->Save(stream.get(), TRUE)))
-                StreamBytes(stream.get(), settings);
+            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) {
+                hr = persist->Save(stream.get(), TRUE);
+                if (FAILED(hr)) {
+                    std::fprintf(stderr, "vexasim: the add-in's settings were not saved (%s)\n", Hex(hr).c_str());
+                    status = 1;
+                } else {
+                    StreamBytes(stream.get(), settings);
+                }
+            }
         }
         host::Bstr name;
         if (SUCCEEDED(run->get_Name(name.put()))) wizardName = host::ToAnsiLossy(name.get());
@@ -461,7 +472,9 @@ int RunCommand(const std::vector<std::string>& args) {
         if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
         if (!WriteFileAtomically(o.outDir + "/" + f.fileName, f.text, error)) return Fail(error, 1);
     }
-    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(settings);
+    // The pairs of the settings the project now holds: those just saved, or the
+    // stored ones the add-in left unchanged.
+    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(state.settings);
     if (!watcher.table.rows.empty()) {
         std::vector<std::string> columns;
         for (const auto& p : pairs) columns.push_back(p.first);
