@@ -50,8 +50,8 @@ std::vector<std::string> SharedPathWarnings(const ProjectData& project) {
         for (size_t k = 0; k < names.size(); ++k)
             list += (k == 0 ? "" : k + 1 == names.size() ? " and " : ", ") + ("\"" + names[k] + "\"");
         out.push_back("the data files " + list + " are stored at one path, \"" + path +
-                      "\": they all hold its text, and the earlier text of all but one is lost; each is saved "
-                      "to a path of its own from now on");
+                      "\", so they load with one text (whichever was written last); from now on each is saved to "
+                      "a path of its own");
     }
     return out;
 }

@@ -50,7 +50,7 @@ Region Region::Hull(const std::vector<GammaPoint>& points) {
 }
 
 double Region::DepthOf(double re, double im) const {
-    if (Empty()) return -std::numeric_limits<double>::infinity();
+    if (Empty() || !std::isfinite(re) || !std::isfinite(im)) return -std::numeric_limits<double>::infinity();
     double depth = std::numeric_limits<double>::infinity();
     const size_t n = vertices_.size();
     for (size_t i = 0; i < n; ++i)

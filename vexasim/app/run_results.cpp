@@ -3,6 +3,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "vexasim/device/pa_measurements.h"
@@ -105,6 +106,63 @@ std::string LooText(const ContourResult& c) {
     const std::string at = DescribeGamma(c.loo.at.re, c.loo.at.im);
     return "LOO rms " + Short(c.loo.rms) + unit + ", max " + Short(std::fabs(c.loo.largest)) + unit + " at " +
            at.substr(0, at.find(','));
+}
+
+bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& error) {
+    table = SampleTable();
+    auto cells = [](const std::string& line) {
+        std::vector<std::string> out(1);
+        for (char c : line) {
+            if (c == ',')
+                out.emplace_back();
+            else if (c != '\r')
+                out.back().push_back(c);
+        }
+        return out;
+    };
+    const std::string head = "index,|gamma|,angle_deg,re,im,";
+    if (text.compare(0, head.size(), head) != 0) {
+        error = "line 1: not a samples table";
+        return false;
+    }
+    size_t at = text.find('\n');
+    const std::vector<std::string> header = cells(text.substr(0, at));
+    std::vector<int> keep;
+    for (size_t c = 5; c < header.size(); ++c) {
+        const std::string& name = header[c];
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, " LOO") == 0) continue;
+        keep.push_back(static_cast<int>(c));
+        table.columns.push_back(name);
+    }
+    int line = 1;
+    while (at != std::string::npos && at + 1 < text.size()) {
+        const size_t next = text.find('\n', at + 1);
+        const std::vector<std::string> row = cells(text.substr(at + 1, next == std::string::npos ? next : next - at - 1));
+        at = next;
+        ++line;
+        if (row.size() != header.size()) {
+            error = "line " + std::to_string(line) + ": expected " + std::to_string(header.size()) + " fields";
+            return false;
+        }
+        auto number = [&](const std::string& cell, double& v) {
+            char* end = nullptr;
+            v = cell.empty() ? NAN : std::strtod(cell.c_str(), &end);
+            return cell.empty() || *end == '\0';
+        };
+        Sample s;
+        bool ok = number(row[1], s.magnitude) && number(row[2], s.angleDeg);
+        for (int c : keep) {
+            double v = 0;
+            ok = ok && number(row[static_cast<size_t>(c)], v);
+            s.values.push_back(v);
+        }
+        if (!ok) {
+            error = "line " + std::to_string(line) + ": a field is not a number";
+            return false;
+        }
+        table.rows.push_back(std::move(s));
+    }
+    return true;
 }
 
 GridMax RegionMaximum(const ContourGrid& grid, const Region& region, bool& onEdge) {

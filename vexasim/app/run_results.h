@@ -59,6 +59,10 @@ extern const char* const kOnEdgeText;
 std::vector<std::string> RewrittenContourWarnings(const ProjectData& before, const ProjectData& after,
                                                   RunResults& results);
 
+// Reads back the samples table `vexasim run` writes (leave-one-out columns are
+// left out: they are computed again). False with a message when it is malformed.
+bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& error);
+
 // The gamma of a sample row.
 GammaPoint SamplePoint(const Sample& s);
 // "gamma 0.350 at 180.0 deg, Z = 24.07 + j0.00 ohm"

@@ -229,9 +229,11 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     // Labels: the maxima first, then one label per level where there is room.
     LabelPlacer placer(kCentre, kCentre, kRadius, 4.0);
     std::ostringstream labels;
-    // One maximum per data file: measurements of one file at other levels share it.
+    // One maximum per data file: measurements of one file at other levels share it,
+    // and it takes the colour of the one added last (this run's levels).
     std::vector<const Contour*> maxima;
-    for (const Contour& k : contours) {
+    for (auto it = contours.rbegin(); it != contours.rend(); ++it) {
+        const Contour& k = *it;
         bool earlier = results && results->earlierLevels.count({k.m->source, k.m->name});
         bool shown = false;
         for (const Contour* q : maxima) shown = shown || q->m->source == k.m->source;
