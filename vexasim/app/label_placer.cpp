@@ -10,7 +10,7 @@ namespace {
 // candidates wins, so labels line up along the top of their contours when they can.
 const double kComfortable = 18.0;
 // The least gap between two labels.
-const double kGap = 2.0;
+const double kGap = 4.0;
 
 double Gap(const Box& a, const Box& b) {
     const double dx = std::max({0.0, a.x0 - b.x1, b.x0 - a.x1});
