@@ -285,17 +285,6 @@ bool StreamBytes(IStream* stream, std::vector<uint8_t>& bytes) {
     return true;
 }
 
-bool ReadTextFile(const std::string& path, std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    char buf[65536];
-    size_t n;
-    text.clear();
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-    return true;
-}
-
 int Fail(const std::string& message, int status = 2) {
     std::fprintf(stderr, "vexasim: %s\n", message.c_str());
     return status;
@@ -517,22 +506,10 @@ int RenderCommand(const std::vector<std::string>& args) {
         return 2;
     }
     for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
-    // The run that saved the project left its samples beside it: they give the
-    // simulated region and the leave-one-out errors.
-    const size_t slash = project.find_last_of('/');
-    const std::string samplesPath = (slash == std::string::npos ? "" : project.substr(0, slash + 1)) + "samples.csv";
-    SampleTable samples;
-    std::string samplesText, samplesError;
     RunResults results;
-    bool haveSamples = ReadTextFile(samplesPath, samplesText) && ParseSamplesCsv(samplesText, samples, samplesError);
-    if (haveSamples) {
-        auto addin = file.addins.find("Tessary.LPTuner");
-        results = AnalyseRun(file.data, samples, ContourPairs(addin == file.addins.end() ? std::vector<uint8_t>()
-                                                                                        : addin->second.settings));
-    } else {
-        std::fprintf(stderr, "vexasim: %s%s: the simulated region is not known; contours are drawn in full\n",
-                     samplesPath.c_str(), samplesError.empty() ? " not read" : (": " + samplesError).c_str());
-    }
+    std::string note;
+    const bool haveSamples = ResultsBesideProject(project, file, results, note);
+    if (!haveSamples) std::fprintf(stderr, "vexasim: %s\n", note.c_str());
     for (const auto& g : file.data.graphs) {
         if (g.type != 2 || (!graph.empty() && g.name != graph)) continue;
         RenderStats stats;

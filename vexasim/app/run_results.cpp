@@ -4,8 +4,12 @@
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 
+#include "vexasim/app/project_file.h"
+#include "vexasim/app/settings_stream.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {
@@ -162,6 +166,26 @@ bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& e
         }
         table.rows.push_back(std::move(s));
     }
+    return true;
+}
+
+bool ResultsBesideProject(const std::string& projectPath, const ProjectFile& file, RunResults& results,
+                          std::string& note) {
+    const size_t slash = projectPath.find_last_of('/');
+    const std::string path = (slash == std::string::npos ? "" : projectPath.substr(0, slash + 1)) + "samples.csv";
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    SampleTable samples;
+    std::string error = "not read";
+    if (!in || !ParseSamplesCsv(text.str(), samples, error)) {
+        note = path + ": " + error + "; the simulated region is not known, so contours are drawn in full";
+        return false;
+    }
+    // The add-in's settings name the measurements it contoured and their data files.
+    auto addin = file.addins.find("Tessary.LPTuner");
+    results = AnalyseRun(file.data, samples,
+                         ContourPairs(addin == file.addins.end() ? std::vector<uint8_t>() : addin->second.settings));
     return true;
 }
 

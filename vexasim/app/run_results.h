@@ -63,6 +63,12 @@ std::vector<std::string> RewrittenContourWarnings(const ProjectData& before, con
 // left out: they are computed again). False with a message when it is malformed.
 bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& error);
 
+struct ProjectFile;
+// The results of the run that saved the project at projectPath, from the
+// samples.csv it left beside it. False with a note saying why when there is none.
+bool ResultsBesideProject(const std::string& projectPath, const ProjectFile& file, RunResults& results,
+                          std::string& note);
+
 // The gamma of a sample row.
 GammaPoint SamplePoint(const Sample& s);
 // "gamma 0.350 at 180.0 deg, Z = 24.07 + j0.00 ohm"
