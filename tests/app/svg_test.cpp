@@ -145,10 +145,11 @@ double Saddle(double x, double y) { return 4.0 + 6.0 * x * y - 3.0 * x + 2.0 * y
 
 // Two dense measurements (levels every 0.25), drawn once over the whole circle and
 // once with the results of a run whose points cover a disc that misses the top of
-// the paraboloid.
+// the paraboloid; a third data file, of an earlier run, is drawn in full.
 TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
     vexasim::ProjectData p;
-    for (auto [name, f] : {std::pair<const char*, double (*)(double, double)>{"pout_lp", Paraboloid}, {"pae_lp", Saddle}}) {
+    for (auto [name, f] : {std::pair<const char*, double (*)(double, double)>{"pout_lp", Paraboloid}, {"pae_lp", Saddle},
+                                                                                                 {"old_lp", Paraboloid}}) {
         vexasim::DataFileData file;
         file.name = name;
         file.fileName = std::string(name) + ".txt";
@@ -157,7 +158,7 @@ TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
     }
     vexasim::GraphData g;
     g.name = "Load Pull Data Contour Graph";
-    for (const char* m : {"pout_lp|LPCS[9.75,-20,0.25]", "pae_lp|LPCS[16,-8,0.25]", "pout_lp|LPCS[9,-20,1]"}) {
+    for (const char* m : {"pout_lp|LPCS[9.75,-20,0.25]", "pae_lp|LPCS[16,-8,0.25]", "pout_lp|LPCS[9,-20,1]", "old_lp|LPCS[9,-20,1]"}) {
         vexasim::MeasurementData contour;
         contour.source = std::string(m).substr(0, std::string(m).find('|'));
         contour.name = std::string(m).substr(std::string(m).find('|') + 1);
@@ -178,6 +179,10 @@ TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
     loo.loo.rms = 0.08;
     loo.loo.largest = -0.31;
     run.contours.push_back(loo);
+    loo.dataFile = "pae_lp";
+    loo.measurement = "PA:PAE";
+    loo.loo.count = 0;  // no fit
+    run.contours.push_back(loo);
     run.earlierLevels.insert({"pout_lp", "LPCS[9.75,-20,0.25]"});
 
     const vexasim::RunResults* const cases[] = {nullptr, &run};
@@ -195,24 +200,27 @@ TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
                 for (double y : {b.y0, b.y1}) EXPECT_LT(std::hypot(x - 320, y - 320), 280.0 - 3.9) << a;
             for (size_t c = a + 1; c < stats.labels.size(); ++c) EXPECT_FALSE(vexasim::Overlap(b, stats.labels[c])) << a << " " << c;
         }
-        // One maximum per data file, inside the region; both on its edge (the top of
-        // the paraboloid is outside, the saddle has none).
-        EXPECT_EQ(Count(svg, "class=\"maximum\""), 2u);
+        // One maximum per data file; those of the run inside its region, both on its
+        // edge (the top of the paraboloid is outside, the saddle has none).
+        EXPECT_EQ(Count(svg, "class=\"maximum\""), 3u);
+        int inside = 0;
         const std::string marker = "class=\"maximum\"><circle cx=\"";
         for (size_t at = svg.find(marker); at != std::string::npos; at = svg.find(marker, at + 1)) {
             const double cx = std::atof(svg.c_str() + at + marker.size());
             const double cy = std::atof(svg.c_str() + svg.find("cy=\"", at) + 4);
             const double re = (cx - 320) / 280, im = (320 - cy) / 280;
-            if (results) {
-                EXPECT_TRUE(run.region.Contains(re, im, 1e-4)) << re << " " << im;
-            }
+            inside += run.region.Contains(re, im, 1e-4);
         }
+        EXPECT_EQ(inside, results ? 2 : 0);
         EXPECT_EQ(Count(svg, "(edge)"), results ? 2u : 0u);
         // Outside the region the lines are drawn faint; each level path is written once.
         EXPECT_EQ(Count(svg, "<use class=\"outside\""), results ? 3u : 0u);
-        EXPECT_EQ(Count(svg, "class=\"level\""), static_cast<size_t>(stats.levelsDrawn[0] + stats.levelsDrawn[1] + stats.levelsDrawn[2]));
+        int levels = 0;
+        for (int n : stats.levelsDrawn) levels += n;
+        EXPECT_EQ(Count(svg, "class=\"level\""), static_cast<size_t>(levels));
         EXPECT_EQ(Count(svg, "PA:Pout  LOO rms 0.08 dB, max 0.31 dB"), results ? 1u : 0u);
         EXPECT_EQ(Count(svg, "levels of an earlier run"), results ? 1u : 0u);
+        EXPECT_EQ(Count(svg, "PA:PAE  LOO not available"), results ? 1u : 0u);
     }
 }
 

@@ -72,6 +72,7 @@ struct Contour {
     std::vector<std::pair<double, std::vector<Segment>>> levels;  // levels that cross the grid
     GridMax max;
     bool maxOnEdge = false;
+    bool inRun = false;  // its data file was written by the run whose region is known
 };
 
 std::string Points(const Region& region) {
@@ -158,7 +159,9 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
                 if (!segments.empty()) k.levels.push_back({level, std::move(segments)});
             }
             st.levelsDrawn.push_back(static_cast<int>(k.levels.size()));
-            k.max = RegionMaximum(k.grid, region, k.maxOnEdge);
+            // A data file of an earlier run was sampled elsewhere: its region is not known.
+            k.inRun = split && results->ForDataFile(m.source);
+            k.max = RegionMaximum(k.grid, k.inRun ? region : Region(), k.maxOnEdge);
             Legend(legend, legendY, c, m.source + " " + m.name, true);
             const ContourResult* r = results ? results->ForDataFile(m.source) : nullptr;
             if (results && results->earlierLevels.count({m.source, m.name}))
@@ -190,17 +193,17 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     for (size_t n = 0; n < contours.size(); ++n) {
         const Contour& k = contours[n];
         const std::string id = "contour" + std::to_string(n);
-        o << (split ? "<defs>" : "") << "<g " << (split ? "id=\"" + id + "\" " : "") << "class=\"contour\" data-measurement=\""
-          << Escape(k.m->source) << "\" stroke=\"" << k.colour << "\" fill=\"none\""
-          << (split ? "" : " stroke-width=\"1.3\" clip-path=\"url(#unit)\"") << ">\n";
+        o << (k.inRun ? "<defs>" : "") << "<g " << (k.inRun ? "id=\"" + id + "\" " : "")
+          << "class=\"contour\" data-measurement=\"" << Escape(k.m->source) << "\" stroke=\"" << k.colour
+          << "\" fill=\"none\"" << (k.inRun ? "" : " stroke-width=\"1.3\" clip-path=\"url(#unit)\"") << ">\n";
         for (const auto& level : k.levels) {
             o << "<path class=\"level\" data-level=\"" << Level(level.first) << "\" d=\"";
             for (const Segment& s : level.second)
                 o << "M" << Num(X(s.x1)) << " " << Num(Y(s.y1)) << "L" << Num(X(s.x2)) << " " << Num(Y(s.y2));
             o << "\"/>\n";
         }
-        o << "</g>" << (split ? "</defs>" : "") << "\n";
-        if (split)
+        o << "</g>" << (k.inRun ? "</defs>" : "") << "\n";
+        if (k.inRun)
             o << "<use class=\"outside\" xlink:href=\"#" << id
               << "\" clip-path=\"url(#unit)\" stroke-width=\"0.8\" stroke-dasharray=\"3 3\" opacity=\"0.35\"/>\n"
               << "<use class=\"inside\" xlink:href=\"#" << id << "\" clip-path=\"url(#region)\" stroke-width=\"1.3\"/>\n";
@@ -269,7 +272,8 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         for (const auto& level : k.levels) {
             const std::string text = Level(level.first);
             Box b;
-            if (!placer.Place(LabelCandidates(level.second, region), LabelWidth(text, 9), 10, b)) continue;
+            if (!placer.Place(LabelCandidates(level.second, k.inRun ? region : Region()), LabelWidth(text, 9), 10, b))
+                continue;
             st.labels.push_back(b);
             labels << "<text class=\"level-label\" x=\"" << Num((b.x0 + b.x1) / 2) << "\" y=\"" << Num(b.y1 - 2.5)
                    << "\">" << text << "</text>\n";
