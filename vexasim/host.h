@@ -89,6 +89,9 @@ struct DataFileData {
     long flag = 0;
     long type = 3;
     std::string text;
+    // Where the host stores the text, relative to the project's folder; empty until
+    // the project is saved. Not the file name: two data files may share that.
+    std::string path;
 };
 
 // What a test or the analysis engine sees of the project, as plain data. Tests

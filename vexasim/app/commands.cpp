@@ -16,10 +16,12 @@
 
 #include "host/call.h"
 #include "vexasim/app/contours.h"
+#include "vexasim/app/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
 #include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
+#include "vexasim/app/run_results.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
 #include "vexasim/device/pa_measurements.h"
@@ -350,6 +352,7 @@ int RunCommand(const std::vector<std::string>& args) {
         for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
         return Fail("the project was not loaded; nothing was written");
     }
+    for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
 
@@ -458,6 +461,15 @@ int RunCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
 
     // Save the project with what the wizard produced.
+    // The pairs of the settings the project now holds: those just saved, or the
+    // stored ones the add-in left unchanged.
+    const auto held = file.addins.find(o.addin);
+    const bool keepsStored = settings.empty() && held != file.addins.end() && held->second.hasSettings;
+    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(keepsStored ? held->second.settings : settings);
+    RunResults results = AnalyseRun(host.project(), watcher.table, pairs);
+    for (const auto& w : RewrittenContourWarnings(file.data, host.project(), results))
+        std::fprintf(stderr, "vexasim: %s\n", w.c_str());
+    const RunResults* simulated = watcher.table.rows.empty() ? nullptr : &results;
     file.data = host.project();
     AddinState& state = file.addins[o.addin];
     state.hasName = true;
@@ -468,27 +480,30 @@ int RunCommand(const std::vector<std::string>& args) {
     }
     if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
     std::string projectName = o.project.substr(o.project.find_last_of('/') + 1);
+    std::set<std::string> outputs = {projectName, "samples.csv"};
+    for (const auto& g : file.data.graphs)
+        if (g.type == 2) outputs.insert(SvgFileName(g.name));
+    AssignDataFilePaths(file.data, outputs);
     for (const auto& f : file.data.dataFiles) {
         if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
-        if (!WriteFileAtomically(o.outDir + "/" + f.fileName, f.text, error)) return Fail(error, 1);
+        if (!WriteFileAtomically(o.outDir + "/" + f.path, f.text, error)) return Fail(error, 1);
     }
-    // The pairs of the settings the project now holds: those just saved, or the
-    // stored ones the add-in left unchanged.
-    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(state.settings);
     if (!watcher.table.rows.empty()) {
         std::vector<std::string> columns;
         for (const auto& p : pairs) columns.push_back(p.first);
+        for (const auto& p : pairs) columns.push_back(p.first + " LOO");
+        AddLeaveOneOutColumns(watcher.table, results);
         if (!WriteFileAtomically(o.outDir + "/samples.csv", SamplesCsv(watcher.table, columns), error))
             return Fail(error, 1);
     }
     for (const auto& g : file.data.graphs) {
         if (g.type != 2) continue;
-        if (!WriteFileAtomically(o.outDir + "/" + SvgFileName(g.name), RenderSmithChart(file.data, g), error))
+        if (!WriteFileAtomically(o.outDir + "/" + SvgFileName(g.name), RenderSmithChart(file.data, g, nullptr, simulated), error))
             return Fail(error, 1);
     }
     if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
     if (!watcher.table.rows.empty())
-        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table).c_str(), stdout);
+        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table, simulated).c_str(), stdout);
     if (!o.quiet) std::fprintf(stderr, "outputs written to %s\n", o.outDir.c_str());
     return status;
 }
@@ -512,10 +527,15 @@ int RenderCommand(const std::vector<std::string>& args) {
         for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
         return 2;
     }
+    for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
+    RunResults results;
+    std::string note;
+    const bool haveSamples = ResultsBesideProject(project, file, results, note);
+    if (!haveSamples) std::fprintf(stderr, "vexasim: %s\n", note.c_str());
     for (const auto& g : file.data.graphs) {
         if (g.type != 2 || (!graph.empty() && g.name != graph)) continue;
         RenderStats stats;
-        std::string svg = RenderSmithChart(file.data, g, &stats);
+        std::string svg = RenderSmithChart(file.data, g, &stats, haveSamples ? &results : nullptr);
         for (const auto& p : stats.problems) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
         std::string error;
         if (!WriteFileAtomically(out, svg, error)) return Fail(error, 1);

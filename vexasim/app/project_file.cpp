@@ -163,7 +163,7 @@ void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
 void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, ProjectData& d) {
     const json* list = nullptr;
     if (!c.Array(root, "dataFiles", "", list, false)) return;
-    std::set<std::string> names, files;
+    std::set<std::string> names;
     for (size_t i = 0; i < list->size(); ++i) {
         const json& jd = (*list)[i];
         std::string place = Checker::At("dataFiles", i);
@@ -172,10 +172,10 @@ void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, Pr
         if (c.NonEmptyString(jd, "name", place, f.name) && !names.insert(f.name).second)
             c.Error(place + ".name", "a data file named \"" + f.name + "\" already exists");
         if (c.NonEmptyString(jd, "fileName", place, f.fileName)) {
+            // Two data files may share a file name (the wizard names the files it creates
+            // by their place in its list); where each is stored is its path.
             if (!IsPlainFileName(f.fileName))
                 c.Error(place + ".fileName", "must be a plain file name without folders");
-            else if (!files.insert(f.fileName).second)
-                c.Error(place + ".fileName", "\"" + f.fileName + "\" is used by another data file");
         }
         c.Integer(jd, "type", place, f.type, false);
         c.Integer(jd, "flag", place, f.flag, false);
@@ -188,6 +188,7 @@ void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, Pr
                 c.Error(place + ".path", "must be a relative path inside the project's folder");
             else if (!ReadFile(baseDir.empty() ? path : baseDir + "/" + path, f.text))
                 c.Error(place + ".path", "cannot read \"" + path + "\"");
+            f.path = path;
         }
         d.dataFiles.push_back(std::move(f));
     }
@@ -408,7 +409,8 @@ std::string SerializeProject(const ProjectFile& p) {
     root["graphs"] = graphs;
     json files = json::array();
     for (const auto& f : p.data.dataFiles)
-        files.push_back({{"name", f.name}, {"fileName", f.fileName}, {"type", f.type}, {"flag", f.flag}, {"path", f.fileName}});
+        files.push_back({{"name", f.name}, {"fileName", f.fileName}, {"type", f.type}, {"flag", f.flag},
+                         {"path", f.path.empty() ? f.fileName : f.path}});
     root["dataFiles"] = files;
     json addins = json::object();
     for (const auto& a : p.addins) {
