@@ -79,10 +79,12 @@ Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, bool withAna
     d.lines.push_back(".param f0=" + Number(c.frequency));
     d.firstNetlistLine = static_cast<int>(d.lines.size()) + 1;
     for (const std::string& line : NetlistLines(c.netlist)) d.lines.push_back(line);
-    // The termination: a source whose voltage the engine computes at every time
-    // point (the supply plus the harmonics of the load). Only this form of an
-    // external source is accepted by the library without a value before the keyword.
-    d.lines.push_back(std::string(kTerminationSource) + " " + c.output + " 0 external");
+    // The termination: 50 ohm in series with a source whose voltage the engine
+    // computes at every time point (the supply plus the harmonics that make the
+    // load's reflection). The library takes an external source only in this form,
+    // without a value before the keyword.
+    d.lines.push_back(std::string("rlptuner_term ") + c.output + " lptuner_term 50");
+    d.lines.push_back(std::string(kTerminationSource) + " lptuner_term 0 external");
     // A triangle wave whose corners put a time point on every half period, so that
     // each period begins and ends on a time point.
     const std::string half = Number(period / 2.0);
