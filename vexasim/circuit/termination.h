@@ -47,7 +47,7 @@ public:
     double CurrentChange() const { return currentChange_; }
 
     static constexpr double kCurrentTolerance = 1e-4;
-    static constexpr double kGammaTolerance = 1e-4;
+    static constexpr double kGammaTolerance = 5e-4;
 
 private:
     static constexpr int kParts = 4;  // DC and three harmonics
