@@ -51,7 +51,8 @@ std::string Describe(const Loads& loads, bool harmonics) {
     return text;
 }
 
-// The last analysis of each schematic: the key is every parameter value of it.
+// The last analysis of each schematic: the key is every parameter value of it
+// and the circuit itself.
 struct Cached {
     std::string key;
     bool ok = false;
@@ -61,7 +62,7 @@ struct Cached {
 
 std::string Key(const vexasim::SchematicData& s) {
     std::string key;
-    char buf[40];
+    char buf[120];
     for (const auto& e : s.elements) {
         key += e.name + "{";
         for (const auto& p : e.parameters) {
@@ -69,6 +70,12 @@ std::string Key(const vexasim::SchematicData& s) {
             key += p.name + "=" + buf + ";";
         }
         key += "}";
+        if (e.hasCircuit) {
+            const vexasim::CircuitData& c = e.circuit;
+            std::snprintf(buf, sizeof buf, "%.17g/%.17g/%d/%d", c.frequency, c.timeLimit, c.maxPeriods,
+                          c.stepsPerPeriod);
+            key += c.netlist + "|" + c.output + "|" + c.drive + "|" + buf;
+        }
     }
     return key;
 }

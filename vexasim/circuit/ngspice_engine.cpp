@@ -41,6 +41,7 @@ struct Run {
     double periodStart = 0.0;
     int periods = 0;
     bool done = false;  // a steady state was reached (under the engine's mutex)
+    bool transient = false;  // the first time point came: the operating point is behind
     Outputs result;
 };
 
@@ -158,6 +159,10 @@ int OnData(pvecvaluesall data, int, int, void*) {
     Engine& e = TheEngine();
     Run* r = e.run;
     if (!r || r->done || r->periods >= r->maxPeriods) return 0;
+    if (!r->transient) {
+        std::lock_guard<std::mutex> lock(e.mutex);
+        r->transient = true;
+    }
     if (!r->indexed) IndexVectors(*r, data);
     if (r->idxT < 0 || r->idxV < 0 || r->idxI < 0) return 0;
     auto at = [&](int k) { return k < 0 ? 0.0 : data->vecsa[k]->creal; };
@@ -326,12 +331,19 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
     const auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.timeLimit));
     bool timedOut = false;
     {
+        // ngspice cannot be halted in its operating point and then given another
+        // circuit; the operating point ends by itself (it has its own iteration
+        // limits), so the time limit stops the transient only.
         std::unique_lock<std::mutex> lock(e.mutex);
         while (!run->done && !e.stopped && !e.dead) {
-            if (e.changed.wait_until(lock, deadline) == std::cv_status::timeout) {
-                timedOut = !run->done && !e.stopped;
+            if (Clock::now() >= deadline && run->transient) {
+                timedOut = true;
                 break;
             }
+            if (Clock::now() >= deadline)
+                e.changed.wait_for(lock, std::chrono::milliseconds(5));
+            else
+                e.changed.wait_until(lock, deadline);
         }
     }
     // Halt whatever still runs, and wait until ngspice's thread has let go.
@@ -353,8 +365,10 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
         out.seconds = seconds;
         const double pout = std::max(out.poutW, 1e-12), pin = std::max(out.pinW, 1e-12);
         out.poutDbw = 10.0 * std::log10(pout);
-        out.drainEffPct = out.pdcW > 0.0 ? 100.0 * out.poutW / out.pdcW : 0.0;
-        out.paePct = out.pdcW > 0.0 ? 100.0 * (out.poutW - out.pinW) / out.pdcW : 0.0;
+        // Without supply power (a circuit without a supply) there is no efficiency.
+        const bool supplied = out.pdcW > 1e-9 * std::max(std::fabs(out.poutW), std::fabs(out.pinW)) + 1e-12;
+        out.drainEffPct = supplied ? 100.0 * out.poutW / out.pdcW : 0.0;
+        out.paePct = supplied ? 100.0 * (out.poutW - out.pinW) / out.pdcW : 0.0;
         out.gainDb = 10.0 * std::log10(pout / pin);
         return true;
     }
