@@ -6,8 +6,15 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+
+#include "vexasim/app/contours.h"
 
 #include "vexasim/circuit/engine.h"
 #include "vexasim/device/pa_model.h"
@@ -86,6 +93,44 @@ TEST(CircuitPhysics, ConjugateMatchDeliversTheAvailablePowerAndNoOtherLoadMore) 
         EXPECT_LT(other.poutDbw, best.poutDbw) << "at gamma " << conjugate + step;
     }
 }
+
+#if defined(VEXASIM_BIN)
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The whole wizard on the Medium grid: the contour grid's maximum lies within one
+// step of that grid (0.05) of the conjugate match.
+TEST(CircuitPhysics, TheWizardsContourMaximumLiesAtTheConjugateMatch) {
+    char tmpl[] = "/tmp/vexasim-conjugate-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string env = "PLATFORM_REGISTRY='" + dir + "/registry.txt' ";
+    const std::string quiet = " >'" + dir + "/log' 2>&1";
+    ASSERT_EQ(std::system((env + "'" VEXASIM_BIN "' register '" WIZARD_MODULE "'" + quiet).c_str()), 0);
+    const int status = std::system((env + "'" VEXASIM_BIN "' run '" CIRCUIT_TEST_DIR "/linear_source.json' -o '" +
+                                    dir + "/out' --grid medium --measure SRC:Pout=pout --simulate --quiet" + quiet)
+                                       .c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir + "/log");
+    EXPECT_NE(ReadFile(dir + "/out/ngspice.log").find("Circuit: * vexasim circuit"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir + "/log").find("Circuit:"), std::string::npos);  // not on the terminal
+
+    vexasim::ContourGrid grid;
+    std::string error;
+    ASSERT_TRUE(vexasim::ParseContourGrid(ReadFile(dir + "/out/QuindleIsAHack0.txt"), grid, error)) << error;
+    const vexasim::GridMax best = vexasim::MaximumInsideUnitCircle(grid);
+    ASSERT_TRUE(best.found);
+    const Complex conjugate = GammaOf(Complex(25.0, -15.0));
+    const double distance = std::abs(Complex(best.re, best.im) - conjugate);
+    std::printf("conjugate match at %.4f%+.4fj, contour maximum at %.4f%+.4fj, distance %.4f\n", conjugate.real(),
+                conjugate.imag(), best.re, best.im, distance);
+    EXPECT_LT(distance, 0.05);
+    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+}
+#endif
 
 // The closed-form device in class A (a full cosine of peak Imax) as a current
 // source that the drive modulates; harmonics shorted. Below the optimum load the
