@@ -113,7 +113,8 @@ TEST(CircuitPhysics, TheWizardsContourMaximumLiesAtTheConjugateMatch) {
     const std::string quiet = " >'" + dir + "/log' 2>&1";
     ASSERT_EQ(std::system((env + "'" VEXASIM_BIN "' register '" WIZARD_MODULE "'" + quiet).c_str()), 0);
     const int status = std::system((env + "'" VEXASIM_BIN "' run '" CIRCUIT_TEST_DIR "/linear_source.json' -o '" +
-                                    dir + "/out' --grid coarse --center 0.3@-120 --radius 0.6 --measure SRC:Pout=pout --simulate --quiet" + quiet)
+                                    dir + "/out' --grid coarse --center 0.3@-120 --radius 0.6 --measure SRC:Pout=pout" +
+                                    " --simulate --quiet" + quiet)
                                        .c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir + "/log");
     EXPECT_NE(ReadFile(dir + "/out/ngspice.log").find("Circuit: * vexasim circuit"), std::string::npos);
