@@ -378,10 +378,16 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
                       c.timeLimit, run->periods);
         error = buf;
     } else if (run->periods >= c.maxPeriods) {
-        std::snprintf(buf, sizeof buf,
-                      "no steady state after %d periods (the fundamental current still changes by %.2g, the load "
-                      "is off by %.2g)",
-                      run->periods, run->loop.CurrentChange(), run->loop.GammaError());
+        if (run->loop.GammaError() < TerminationLoop::kGammaTolerance)
+            std::snprintf(buf, sizeof buf,
+                          "no steady state after %d periods (the fundamental current still changes by %.2g from one "
+                          "period to the next)",
+                          run->periods, run->loop.CurrentChange());
+        else
+            std::snprintf(buf, sizeof buf,
+                          "no steady state after %d periods (the loads are still off by %.2g in reflection "
+                          "coefficient)",
+                          run->periods, run->loop.GammaError());
         error = buf;
     } else {
         std::string why;
