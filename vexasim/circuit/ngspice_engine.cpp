@@ -1,8 +1,13 @@
 // The circuit engine on ngspice's shared library. The transient runs in ngspice's
-// background thread; its callbacks record every accepted time point, close each
-// period, and let the termination loop correct the load's harmonics. The host
-// thread waits for a steady state, a failure or the time limit, then halts the
-// run and removes the circuit, so that the next analysis starts clean.
+// background thread ("bg_run"): only the running transient tells when the steady
+// state is reached, and a foreground "run" cannot be stopped before its end (nor
+// by a breakpoint from ngSpice_SetBkpt). The callbacks record every accepted time
+// point (SendData), close each period, let the termination loop correct the
+// load's harmonics, and give the termination source its voltage (GetVSRCData of
+// ngSpice_Init_Sync). The host thread waits for a steady state, a failure or the
+// time limit, then halts the run ("bg_halt") and removes the circuit, so that the
+// next analysis starts clean. After a fatal error ngspice waits to be detached
+// and cannot be used again: the engine then refuses further analyses.
 #include <ngspice/sharedspice.h>
 
 #include <algorithm>

@@ -99,8 +99,8 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         f[n] = b - gamma_[n] * a[n];
         norm += std::norm(f[n]);
     }
-    // A part below a hundredth of the fundamental wave is judged against that: its
-    // error is then at most a millionth of the fundamental.
+    // A part below a hundredth of the fundamental wave is judged against that
+    // hundredth: a harmonic the circuit hardly makes has no ratio worth meeting.
     const double a1 = std::abs(a[1]);
     double worst = 0.0;
     for (int n = 0; n < kParts; ++n) {
