@@ -58,7 +58,7 @@ struct ElementData {
     std::string name;
     std::vector<ParameterData> parameters;
     bool hasCircuit = false;
-    CircuitData circuit;
+    CircuitData circuit{};  // meaningful when hasCircuit
 };
 
 // Thrown by an evaluator when the analysis cannot give values (a circuit that does
