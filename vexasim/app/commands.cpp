@@ -24,7 +24,7 @@
 #include "vexasim/app/run_results.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
-#include "vexasim/device/pa_measurements.h"
+#include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/host.h"
 
 namespace vexasim {
@@ -255,16 +255,17 @@ private:
         auto now = std::chrono::steady_clock::now();
         if (k == 1) start_ = now;
         double elapsed = std::chrono::duration<double>(now - start_).count();
-        double rate = elapsed > 0 ? (k - 1) / elapsed : 0.0;
-        double left = rate > 0 && total >= k ? (total - k) / rate : 0.0;
+        double each = k > 1 ? elapsed / (k - 1) : 0.0;
+        double left = total >= k ? (total - k) * each : 0.0;
         if (tty_) {
-            std::fprintf(stderr, "\ranalysis %ld of %ld  %.0f/s  %.1f s left   ", k, total, rate, left);
+            std::fprintf(stderr, "\ranalysis %ld of %ld  %.3f s each  %.1f s left   ", k, total, each, left);
             printed_ = true;
         } else if (total > 0) {
             int tenth = static_cast<int>(10 * k / total);
             if (tenth > lastTenth_) {
                 lastTenth_ = tenth;
-                std::fprintf(stderr, "analysis %ld of %ld (%d%%)\n", k, total, tenth * 10);
+                std::fprintf(stderr, "analysis %ld of %ld (%d%%), %.3f s each, %.1f s left\n", k, total, tenth * 10,
+                             each, left);
             }
         }
     }
@@ -356,9 +357,16 @@ int RunCommand(const std::vector<std::string>& args) {
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
 
+    for (const auto& sch : file.data.schematics)
+        if (circuit::CircuitElement(sch)) {
+            // ngspice's own output goes beside the outputs, never to the terminal.
+            if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
+            circuit::SetLogFile(o.outDir + "/ngspice.log");
+            break;
+        }
     Host host;
     host.project() = file.data;
-    host.SetEvaluator(pa::DeviceEvaluator());
+    host.SetEvaluator(circuit::HostEvaluator());
     for (const Injection& injection : o.injections) Inject(host, injection);
     SweepWatcher watcher(host, o.quiet);
     host.SetAnalyzeObserver([&](long a, long b) {

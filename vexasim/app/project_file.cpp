@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vexasim/app/circuit_element.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {
@@ -114,7 +115,7 @@ bool IsSafeRelativePath(const std::string& p) {
     return p.find(':') == std::string::npos;
 }
 
-void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
+void ParseSchematics(Checker& c, const json& root, const std::string& baseDir, ProjectData& d) {
     const json* list = nullptr;
     if (!c.Array(root, "schematics", "", list, false)) return;
     std::set<std::string> names;
@@ -130,7 +131,7 @@ void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
             for (size_t k = 0; k < elements->size(); ++k) {
                 const json& je = (*elements)[k];
                 std::string ep = Checker::At(place + ".elements", k);
-                if (!c.Object(je, ep, {"name", "parameters"})) continue;
+                if (!c.Object(je, ep, {"name", "parameters", "circuit"})) continue;
                 ElementData e;
                 c.NonEmptyString(je, "name", ep, e.name);
                 auto params = je.find("parameters");
@@ -152,6 +153,13 @@ void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
                             e.parameters.push_back(ParameterData{0, it.key(), v});
                         }
                     }
+                }
+                auto circuit = je.find("circuit");
+                if (circuit != je.end()) {
+                    std::vector<std::string> problems;
+                    ParseCircuit(*circuit, ep + ".circuit", baseDir, e, e.circuit, problems);
+                    for (const std::string& p : problems) c.Error("", p);
+                    e.hasCircuit = true;
                 }
                 s.elements.push_back(std::move(e));
             }
@@ -364,7 +372,7 @@ bool ParseProject(const std::string& text, const std::string& where, const std::
     out = ProjectFile();
     c.String(root, "name", "", out.data.name, false);
     ParseUnits(c, root, out.data);
-    ParseSchematics(c, root, out.data);
+    ParseSchematics(c, root, baseDir, out.data);
     ParseDataFiles(c, root, baseDir, out.data);
     ParseGraphs(c, root, out.data);
     ParseAddins(c, root, out);
@@ -380,7 +388,7 @@ bool LoadProjectFile(const std::string& path, ProjectFile& out, std::vector<std:
     }
     size_t slash = path.find_last_of('/');
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-    return ParseProject(text, name, dir, out, errors);
+    return ParseProject(text, name, dir, out, errors) && CheckCircuits(out.data, name, errors);
 }
 
 std::string SerializeProject(const ProjectFile& p) {
@@ -395,7 +403,9 @@ std::string SerializeProject(const ProjectFile& p) {
         for (const auto& e : s.elements) {
             json params = json::object();
             for (const auto& prm : e.parameters) params[prm.name] = ParameterValue(prm);
-            elements.push_back({{"name", e.name}, {"parameters", params}});
+            json element = {{"name", e.name}, {"parameters", params}};
+            if (e.hasCircuit) element["circuit"] = CircuitJson(e.circuit);
+            elements.push_back(std::move(element));
         }
         schematics.push_back({{"name", s.name}, {"elements", elements}});
     }
