@@ -20,6 +20,8 @@ public:
     WizardSettings() = default;
     WizardSettings(const WizardSettings&) = delete;
     WizardSettings& operator=(const WizardSettings&) = delete;
+    WizardSettings(WizardSettings&&) = default;
+    WizardSettings& operator=(WizardSettings&&) = default;
 
     // Every field back to its default; the strings and pairs are freed.
     void Reset();
@@ -27,7 +29,12 @@ public:
     // Settings into a fresh LPSetup, before the dialog (each step's result ignored).
     void ApplyToSetup(LPSetup& setup) const;
     // The LPSetup back into the settings, after the dialog ended with Simulate.
-    void TakeFromSetup(LPSetup& setup);
+    // True when that changed them, that is when Save would now write other bytes.
+    bool TakeFromSetup(LPSetup& setup);
+
+    // The same settings as other: the same bytes in the settings stream (a null
+    // string differs from an empty one, doubles compare bit for bit).
+    bool SameAs(const WizardSettings& other) const;
 
     host::Bstr schematicName;
     host::Bstr tunerName;
@@ -39,4 +46,7 @@ public:
     LONG gammaSource = kNoGammaSource;  // a GammaSource, stored as is (0 to 5)
     host::Bstr measuredDataMeasName;
     host::Bstr tabDataMeasName;
+
+private:
+    void Take(LPSetup& setup);  // the fields from the LPSetup
 };

@@ -16,7 +16,8 @@ typedef struct _RTL_CRITICAL_SECTION {
 
 typedef INT_PTR(WINAPI* FARPROC)();
 
-// The module that holds an address: only FROM_ADDRESS with UNCHANGED_REFCOUNT is supported.
+// The module that holds an address, which is how code finds its own module.
+// Only FROM_ADDRESS with UNCHANGED_REFCOUNT is supported.
 #define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
@@ -34,6 +35,7 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 BOOL FreeLibrary(HMODULE hLibModule);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 
 void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
