@@ -1,5 +1,6 @@
 // Run: the one entry point through which the host starts the wizard.
 #include <memory>
+#include <string>
 
 #include "component/com_boundary.h"
 #include "component/lptuner_wizard.h"
@@ -17,6 +18,13 @@ const char* const kSweepFailed = "C++ COM ERROR - Problems simulating active sch
 const char* const kConstantWarning =
     "For at least one measurement, the calculated values at each data point are the same.\n"
     "          Therefore, contours for that measurement may not appear on the graph.";
+
+// A sweep the simulator stopped is not one whose values were constant, though both
+// return 1: the user is told how far it got.
+std::string StoppedWarning(const SweepReport& sweep) {
+    return "The simulation was stopped by the simulator after " + std::to_string(sweep.simulatedPoints) + " of " +
+           std::to_string(sweep.pointCount) + " points.";
+}
 
 HWND AsWindow(LONG handle) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)); }
 
@@ -111,6 +119,8 @@ STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
             long result = setup->RunSweep();
             if (result < 0)
                 ShowRunBox(hostWindow, kSweepFailed, "Error!");
+            else if (result == 1 && setup->lastSweep.stopped)
+                ShowRunBox(hostWindow, StoppedWarning(setup->lastSweep).c_str(), "Warning!");
             else if (result == 1)
                 ShowRunBox(hostWindow, kConstantWarning, "Warning!");
             *pFlag = VARIANT_FALSE;
