@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/angles.h"
 #include "interp/gauss_jordan.h"
 #include "interp/interpolator_holder.h"
 #include "interp/thin_plate_spline_method.h"
@@ -29,7 +30,6 @@ struct Sample {
 // Rings k = R..1 of magnitude 0.95 k / R with 6k points from 0 degrees, then
 // the centre (the rule of the pre-defined grids): 3R(R+1) + 1 samples.
 std::vector<Sample> RingSamples(int rings, int measurement = 0) {
-    const double pi = 4.0 * std::atan(1.0);
     std::vector<Sample> samples;
     auto add = [&](double x, double y) {
         const double z = std::sin(3.0 * x + measurement) * std::cos(2.0 * y) + 0.5 * x * y + std::exp(x);
@@ -38,7 +38,7 @@ std::vector<Sample> RingSamples(int rings, int measurement = 0) {
     for (int k = rings; k >= 1; --k) {
         const double magnitude = 0.95 * k / rings;
         for (int j = 0; j < 6 * k; ++j) {
-            const double angle = (j * 360.0 / (6 * k)) * pi / 180.0;
+            const double angle = DegreesToRadians(j * 360.0 / (6 * k));
             add(magnitude * std::cos(angle), magnitude * std::sin(angle));
         }
     }

@@ -164,9 +164,8 @@ struct Samples {
         Bench b;
         std::unique_ptr<LPSetup> setup = b.Prepare();
         if (!setup) return;
-        const double pi = 4.0 * std::atan(1.0);
         for (long k = 0; k < setup->pointCount; ++k) {
-            const Gamma g = std::polar(setup->pointMagnitudes[k], pi * setup->pointAnglesDeg[k] / 180.0);
+            const Gamma g = std::polar(setup->pointMagnitudes[k], DegreesToRadians(setup->pointAnglesDeg[k]));
             x.push_back(g.real());
             y.push_back(g.imag());
             for (int i = 0; i < kMeasurementCount; ++i) z[i].push_back(Measure(i, g));

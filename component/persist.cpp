@@ -2,7 +2,7 @@
 //
 // Stream, version 2 (little-endian, no gaps):
 //   version i32 | Name str | harmonic i32 | centerMag f64 | centerAng f64 |
-//   radius f64 | gammaSource i32                                  (version 1 ends here)
+//   radius f64 | gammaSource i32 (a GammaSource)                  (version 1 ends here)
 //   | schematicName str | tunerName str | pair count i32 |
 //   pairs (measurementName str, dataFileName str) | measuredDataMeasName str |
 //   tabDataMeasName str

@@ -26,7 +26,7 @@ void WizardSettings::Reset() {
     centerMag = 0.0;
     centerAng = 0.0;
     radius = 0.95;
-    gammaSource = -1;
+    gammaSource = kNoGammaSource;
     measuredDataMeasName.reset();
     tabDataMeasName.reset();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/com_ptr.h"
+#include "project/gamma_source.h"
 
 class LPSetup;
 
@@ -42,7 +43,7 @@ public:
     double centerMag = 0.0;
     double centerAng = 0.0;
     double radius = 0.95;
-    LONG gammaSource = -1;
+    LONG gammaSource = kNoGammaSource;  // a GammaSource, stored as is (0 to 5)
     host::Bstr measuredDataMeasName;
     host::Bstr tabDataMeasName;
 

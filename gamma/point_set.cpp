@@ -15,17 +15,12 @@
 
 #include "gamma/gamma_point.h"
 #include "gamma/predefined_grid.h"
+#include "project/gamma_source.h"
 #include "project/lpsetup.h"
 
 namespace {
 
-constexpr long kMeasuredDataSource = 4;  // points of the selected "LPGPM" measurement
-constexpr long kTabDataSource = 5;       // points of the selected "LPGPT" measurement
-constexpr long kLastSource = kTabDataSource;
-
-constexpr long kKindGrid = 0;
-constexpr long kKindMeasuredData = 1;
-constexpr long kKindTabData = 2;
+static_assert(kGammaExtraFine - kGammaCoarse + 1 == kPredefinedGridCount, "one grid source per density");
 
 // A point enters the set only strictly inside this circle.
 constexpr double kMagnitudeLimit = 0.950001;
@@ -46,19 +41,18 @@ constexpr LONG kPointsSymbolStyle = 5;
 constexpr LONG kPointsLineWidth = 1;
 constexpr LONG kComplexDataFormat = 1;
 
+// The point set rounds its own way: pi deg (1/180), not pi deg / 180.
 double ToRadians(double deg) { return kPi * deg * kDegreesToHalfTurns; }
-double ToDegrees(double rad) { return rad * 180.0 / kPi; }
-
-bool IsGridSource(long source) { return source >= 0 && source < kPredefinedGridCount; }
 
 // Whether the set already holds what the source would give: same origin, nothing
 // changed since, and the last build of it was complete.
 bool IsCurrent(const LPSetup& s, long source) {
     if (s.pointCount < kMinimumPointCount) return false;
     if (IsGridSource(source))
-        return source == s.gammaSource && s.pointSourceKind == kKindGrid && !s.centerRadiusChanged;
-    if (source == kMeasuredDataSource) return s.pointSourceKind == kKindMeasuredData && !s.gammaMeasurementChanged;
-    return s.pointSourceKind == kKindTabData && !s.tabFileMeasurementChanged;
+        return source == s.gammaSource && s.pointSourceKind == kPointsFromGrid && !s.centerRadiusChanged;
+    if (source == kGammaMeasuredData)
+        return s.pointSourceKind == kPointsFromMeasuredData && !s.gammaMeasurementChanged;
+    return s.pointSourceKind == kPointsFromTabData && !s.tabFileMeasurementChanged;
 }
 
 void Append(LPSetup& s, double magnitude, double angleDeg) {
@@ -78,7 +72,7 @@ void AppendMovedGrid(LPSetup& s, long count, const double* magnitudes, const dou
         const double angle = ToRadians(anglesDeg[i]);
         const double x = std::cos(angle) * magnitudes[i] * scale + cx;
         const double y = std::sin(angle) * magnitudes[i] * scale + cy;
-        Append(s, std::sqrt(x * x + y * y), ToDegrees(std::atan2(y, x)));
+        Append(s, std::sqrt(x * x + y * y), RadiansToDegrees(std::atan2(y, x)));
     }
 }
 
@@ -129,18 +123,28 @@ long ShowPointSet(const LPSetup& s) {
 
 }  // namespace
 
+// Written so that a NaN is refused too; an infinite value would move every point
+// out of the chart and be kept with the settings, so it is refused as well.
+LPSetup::CenterRadiusCheck LPSetup::CheckCenterRadius(double magnitude, double angleDeg, double newRadius) {
+    if (!(magnitude >= 0.0)) return CenterRadiusCheck::kNegativeMagnitude;
+    if (!(newRadius >= kMinimumRadius)) return CenterRadiusCheck::kRadiusTooSmall;
+    if (!std::isfinite(magnitude) || !std::isfinite(angleDeg) || !std::isfinite(newRadius))
+        return CenterRadiusCheck::kNotFinite;
+    return CenterRadiusCheck::kAccepted;
+}
+
+bool LPSetup::IsCurrentCenterRadius(double magnitude, double angleDeg, double newRadius) const {
+    return std::fabs(centerMagnitude - magnitude) < kSameValueTolerance &&
+           std::fabs(centerAngleDeg - angleDeg) < kSameValueTolerance &&
+           std::fabs(radius - newRadius) < kSameValueTolerance;
+}
+
 long LPSetup::SetCenterRadius(double newMagnitude, double newAngleDeg, double newRadius) {
-    // Written so that a NaN is refused too; an infinite value would move every
-    // point out of the chart and be kept with the settings, so it is refused as well.
-    if (!(newMagnitude >= 0.0) || !(newRadius >= kMinimumRadius)) return E_FAIL;
-    if (!std::isfinite(newMagnitude) || !std::isfinite(newAngleDeg) || !std::isfinite(newRadius)) return E_FAIL;
+    if (CheckCenterRadius(newMagnitude, newAngleDeg, newRadius) != CenterRadiusCheck::kAccepted) return E_FAIL;
 
     centerRadiusChanged = false;
     setupChanged = false;
-    if (std::fabs(centerMagnitude - newMagnitude) < kSameValueTolerance &&
-        std::fabs(centerAngleDeg - newAngleDeg) < kSameValueTolerance &&
-        std::fabs(radius - newRadius) < kSameValueTolerance)
-        return 0;
+    if (IsCurrentCenterRadius(newMagnitude, newAngleDeg, newRadius)) return 0;
 
     centerMagnitude = newMagnitude;
     centerAngleDeg = newAngleDeg;
@@ -151,7 +155,7 @@ long LPSetup::SetCenterRadius(double newMagnitude, double newAngleDeg, double ne
 }
 
 long LPSetup::BuildGammaPoints(long source) {
-    if (source < 0 || source > kLastSource) return E_FAIL;
+    if (!IsGammaSource(source)) return E_FAIL;
     setupChanged = false;
     if (IsCurrent(*this, source)) return 0;
 
@@ -174,11 +178,11 @@ long LPSetup::BuildGammaPoints(long source) {
             pointMagnitudes.reserve(static_cast<std::size_t>(gridCount));
             pointAnglesDeg.reserve(static_cast<std::size_t>(gridCount));
             AppendMovedGrid(*this, gridCount, gridMagnitudes.get(), gridAngles.get());
-            pointSourceKind = kKindGrid;
+            pointSourceKind = kPointsFromGrid;
             gammaSource = source;
             centerRadiusChanged = false;
         } else {
-            const long kind = source == kMeasuredDataSource ? kKindMeasuredData : kKindTabData;
+            const long kind = source == kGammaMeasuredData ? kPointsFromMeasuredData : kPointsFromTabData;
             long count = 0;
             std::unique_ptr<double[]> magnitudes, anglesDeg;
             const long read = ReadMeasurementPoints(kind, count, magnitudes, anglesDeg);
@@ -214,13 +218,13 @@ long LPSetup::BuildGammaPoints(long source) {
 
 long LPSetup::ReadMeasurementPoints(long kind, long& count, std::unique_ptr<double[]>& magnitudes,
                                     std::unique_ptr<double[]>& anglesDeg) {
-    if (kind != kKindMeasuredData && kind != kKindTabData) return E_FAIL;
+    if (kind != kPointsFromMeasuredData && kind != kPointsFromTabData) return E_FAIL;
     magnitudes.reset();
     anglesDeg.reset();
 
     return host::Guarded([&]() -> long {
-        const auto& list = kind == kKindMeasuredData ? gammaMeasurements : tabFileMeasurements;
-        const long index = kind == kKindMeasuredData ? selectedGammaMeasurement : selectedTabFileMeasurement;
+        const auto& list = kind == kPointsFromMeasuredData ? gammaMeasurements : tabFileMeasurements;
+        const long index = kind == kPointsFromMeasuredData ? selectedGammaMeasurement : selectedTabFileMeasurement;
         // The selection is not checked against the list by its setter: an index
         // outside it is a missing measurement, like a null entry.
         IVexaMeasurement* measurement = nullptr;
@@ -245,7 +249,7 @@ long LPSetup::ReadMeasurementPoints(long kind, long& count, std::unique_ptr<doub
                 re = -kZeroGuard;
             else if (0.0 <= re && re < kZeroGuard)
                 re = kZeroGuard;
-            newAngles[i - 1] = ToDegrees(std::atan2(im, re));
+            newAngles[i - 1] = RadiansToDegrees(std::atan2(im, re));
         }
         count = n;
         magnitudes = std::move(newMagnitudes);

@@ -1,7 +1,5 @@
 #include "project/lpsetup.h"
 
-#include <cmath>
-
 namespace lpnames {
 const OLECHAR* const kLTuner = OLESTR("LTUNER");
 const OLECHAR* const kHBTuner = OLESTR("HBTUNER");
@@ -13,8 +11,6 @@ const OLECHAR* const kApi = OLESTR("API");
 const char* const kMeasuredDataMark = "LPGPM";
 const char* const kTabDataMark = "LPGPT";
 }  // namespace lpnames
-
-const double kPi = 4.0 * std::atan(1.0);
 
 LPSetup::LPSetup() = default;
 LPSetup::~LPSetup() = default;

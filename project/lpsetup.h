@@ -11,9 +11,11 @@
 #include <memory>
 #include <vector>
 
+#include "host/angles.h"
 #include "host/call.h"
 #include "host/com_ptr.h"
 #include "host/vexa.h"
+#include "project/gamma_source.h"
 
 class InterpolatorHolder;
 
@@ -45,9 +47,6 @@ extern const char* const kMeasuredDataMark;      // "LPGPM"
 extern const char* const kTabDataMark;           // "LPGPT"
 }  // namespace lpnames
 
-// pi, computed once at start-up as 4 atan(1).
-extern const double kPi;
-
 class LPSetup {
 public:
     LPSetup();
@@ -61,8 +60,8 @@ public:
     // ---- fields, in declaration order (destroyed in reverse) ----
     host::ComPtr<IVexaApplication> application;
     long harmonic = 1;
-    long gammaSource = -1;
-    long pointSourceKind = -1;
+    long gammaSource = kNoGammaSource;       // a GammaSource
+    long pointSourceKind = kNoPointSource;   // a PointSourceKind
     bool setupChanged = true;
     bool centerRadiusChanged = true;
     bool gammaMeasurementChanged = true;
@@ -135,6 +134,13 @@ public:
     long SetSelectedTabFileMeasurement(long index);
 
     // ---- gamma point set (gamma/point_set.cpp) ----
+    // What SetCenterRadius refuses, in the order the dialog tells the user: a
+    // magnitude below 0, a radius below the minimum (NaN fails either), then a
+    // value that is not finite.
+    enum class CenterRadiusCheck { kAccepted, kNegativeMagnitude, kRadiusTooSmall, kNotFinite };
+    static CenterRadiusCheck CheckCenterRadius(double centerMagnitude, double centerAngleDeg, double radius);
+    // Whether the values are the current ones, within the point set's tolerance.
+    bool IsCurrentCenterRadius(double centerMagnitude, double centerAngleDeg, double radius) const;
     long SetCenterRadius(double centerMagnitude, double centerAngleDeg, double radius);
     long BuildGammaPoints(long gammaSource);
     long ReadMeasurementPoints(long kind, long& count, std::unique_ptr<double[]>& magnitudes,

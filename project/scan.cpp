@@ -18,18 +18,6 @@ constexpr LONG kPointsGraphType = 2;
 // A real (not complex) result: only these can be contoured.
 constexpr LONG kRealResult = 1;
 
-// The ANSI form of one of the wizard's own ASCII names.
-std::string Ansi(const OLECHAR* literal) {
-    host::Bstr s = host::Str(literal);
-    std::string out;
-    host::ToAnsi(s.get(), out);
-    return out;
-}
-
-bool StartsWith(const std::string& s, const std::string& prefix) {
-    return !prefix.empty() && s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
-}
-
 host::ComPtr<IVexaProject> ProjectOf(const host::ComPtr<IVexaApplication>& application) {
     return host::Get(application, &IVexaApplication::get_Project);
 }
@@ -61,19 +49,6 @@ void AppendNamed(std::vector<host::ComPtr<IVexaMeasurement>>& measurements, std:
 }
 
 }  // namespace
-
-bool LPSetup::IsTunerName(BSTR name) {
-    try {
-        // A name that has no exact ANSI form is no tuner name: no partial match.
-        std::string ansi;
-        if (!host::ToAnsi(name, ansi)) return false;
-        static const std::string lTuner = Ansi(lpnames::kLTuner);
-        static const std::string hbTuner = Ansi(lpnames::kHBTuner);
-        return StartsWith(ansi, lTuner) || StartsWith(ansi, hbTuner);
-    } catch (...) {
-        return false;
-    }
-}
 
 long LPSetup::InitializeProject() {
     return host::Guarded([&]() -> long {

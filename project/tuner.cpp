@@ -1,8 +1,7 @@
 // The tuner's magnitude and angle parameters: which element (the selected tuner)
 // and which of its parameter pairs (by tuner kind and harmonic) the sweep drives.
-#include <string>
-
 #include "project/lpsetup.h"
+#include "project/tuner_kind.h"
 
 namespace {
 
@@ -25,19 +24,6 @@ ParameterPair PairFor(bool singlePair, long harmonic) {
     }
 }
 
-// True when the element name, in the ANSI code page, begins "LTUNER".
-bool IsSinglePairTuner(BSTR name) {
-    static const std::string prefix = [] {
-        host::Bstr s = host::Str(lpnames::kLTuner);
-        std::string out;
-        host::ToAnsi(s.get(), out);
-        return out;
-    }();
-    std::string ansi;
-    if (prefix.empty() || !host::ToAnsi(name, ansi)) return false;
-    return ansi.compare(0, prefix.size(), prefix) == 0;
-}
-
 host::ComPtr<IVexaParameter> Lookup(const host::ComPtr<IVexaParameters>& parameters, const OLECHAR* name) {
     return host::Get(parameters, &IVexaParameters::Item, host::NameIndex(name));
 }
@@ -53,9 +39,10 @@ long LPSetup::SelectTuner(long index) {
         const host::ComPtr<IVexaElement> tuner = tuners[static_cast<size_t>(index)];
         if (!tuner) return E_FAIL;
         host::Bstr name = host::Get(tuner, &IVexaElement::get_Name);
-        if (!IsTunerName(name.get())) return E_FAIL;
+        const TunerKind kind = TunerKindOf(name.get());
+        if (kind == TunerKind::kNone) return E_FAIL;
 
-        const ParameterPair pair = PairFor(IsSinglePairTuner(name.get()), harmonic);
+        const ParameterPair pair = PairFor(kind == TunerKind::kLTuner, harmonic);
         host::ComPtr<IVexaParameters> parameters = host::Get(tuner, &IVexaElement::get_Parameters);
         magParameter = Lookup(parameters, pair.magnitude);
         angParameter = Lookup(parameters, pair.angle);

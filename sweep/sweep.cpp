@@ -222,7 +222,7 @@ long LPSetup::RunSweep() {
         TunerRestore restore{simulator.get(), savedMagnitude, savedAngle};
         for (long k = 0; k < count; ++k) {
             const double magnitude = pointMagnitudes[static_cast<std::size_t>(k)];
-            const double angle = kPi * pointAnglesDeg[static_cast<std::size_t>(k)] / 180.0;
+            const double angle = DegreesToRadians(pointAnglesDeg[static_cast<std::size_t>(k)]);
             const double x = magnitude * std::cos(angle);
             const double y = magnitude * std::sin(angle);
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "host/call.h"
+#include "project/gamma_source.h"
 #include "project/lpsetup.h"
+#include "project/tuner_kind.h"
 #include "ui/add_meas_dialog.h"
 #include "ui/dialog_support.h"
 #include "ui/resource.h"
@@ -52,14 +54,13 @@ const INT_PTR kErrorResult = IDD_LPTUNER_DIALOG;  // the dialog closed itself af
 // The seven gamma radios; each starts a group of its own, so the dialog checks them itself.
 const int kGammaRadios[] = {IDC_CENTER_RADIUS, IDC_COARSE,        IDC_MEDIUM, IDC_FINE,
                             IDC_EXTRA_FINE,    IDC_MEASURED_DATA, IDC_TAB_DATA};
+// The density radios in the order of their gamma sources, from kGammaCoarse.
 const int kDensityRadios[] = {IDC_COARSE, IDC_MEDIUM, IDC_FINE, IDC_EXTRA_FINE};
 const int kCenterRadiusControls[] = {IDC_CENTER_MAG, IDC_CENTER_ANG, IDC_RADIUS, IDC_SET_CENTER_RADIUS,
                                      IDC_COARSE,     IDC_MEDIUM,     IDC_FINE,   IDC_EXTRA_FINE};
 
 const size_t kNumberChars = 20;   // read of each center/radius edit box
 const size_t kEntryChars = 511;   // measurement list entry
-const double kMinimumRadius = 0.049999;
-const double kSameValue = 1e-6;
 
 // A number as typed: strtod must read the whole text (white space before it is skipped,
 // none may follow), and what it reads must be finite.
@@ -76,12 +77,6 @@ std::string FormatNumber(double value) {
     std::vector<char> buffer(static_cast<size_t>(n) + 1);
     std::snprintf(buffer.data(), buffer.size(), "%lf", value);
     return std::string(buffer.data(), static_cast<size_t>(n));
-}
-
-bool IsSingleTunerName(BSTR name) {
-    const OLECHAR* prefix = lpnames::kLTuner;
-    const UINT n = 6;
-    return SysStringLen(name) >= n && std::char_traits<OLECHAR>::compare(name, prefix, n) == 0;
 }
 
 }  // namespace
@@ -142,7 +137,7 @@ void CLPTunerDlg::OnInitDialog() {
     EnableWindow(Item(IDOK), TRUE);
     if (!FillSchematicList() || !FillTunerList()) return;
     if (!ApplyHarmonic(setup_.harmonic) || !UpdateHarmonicsForTunerType()) return;
-    SetEnableMode(0);
+    SetEnableMode(kPointsFromGrid);
     ApplyGammaSource(setup_.gammaSource);
     if (ended_) return;
     SetDlgItemTextA(hwnd_, IDC_CENTER_MAG, FormatNumber(setup_.centerMagnitude).c_str());
@@ -171,7 +166,7 @@ void CLPTunerDlg::OnCommand(int id, int code) {
         case IDC_CENTER_RADIUS:
             // The grid of the last density built comes back (Medium when none was).
             if (clicked) {
-                SetEnableMode(0);
+                SetEnableMode(kPointsFromGrid);
                 ApplyGammaSource(setup_.gammaSource);
             }
             break;
@@ -180,22 +175,23 @@ void CLPTunerDlg::OnCommand(int id, int code) {
         case IDC_FINE:
         case IDC_EXTRA_FINE:
             if (clicked) {
-                SetEnableMode(0);
-                ApplyGammaSource(static_cast<long>(std::find(std::begin(kDensityRadios), std::end(kDensityRadios), id) -
-                                                   std::begin(kDensityRadios)));
+                SetEnableMode(kPointsFromGrid);
+                ApplyGammaSource(kGammaCoarse + static_cast<long>(std::find(std::begin(kDensityRadios),
+                                                                            std::end(kDensityRadios), id) -
+                                                                  std::begin(kDensityRadios)));
             }
             break;
         case IDC_MEASURED_DATA:
-            if (clicked) OnGammaMeasurement(true);
+            if (clicked) OnMeasuredData(true);
             break;
         case IDC_MEASURED_DATA_LIST:
-            if (code == CBN_SELCHANGE) OnGammaMeasurement(false);
+            if (code == CBN_SELCHANGE) OnMeasuredData(false);
             break;
         case IDC_TAB_DATA:
-            if (clicked) OnTabFileMeasurement(true);
+            if (clicked) OnTabData(true);
             break;
         case IDC_TAB_DATA_LIST:
-            if (code == CBN_SELCHANGE) OnTabFileMeasurement(false);
+            if (code == CBN_SELCHANGE) OnTabData(false);
             break;
         case IDC_SET_CENTER_RADIUS:
             if (clicked) OnSetCenterRadius();
@@ -318,7 +314,7 @@ bool CLPTunerDlg::UpdateHarmonicsForTunerType() {
             ErrorEnd(kSelectedTunerNameFailed);
             return false;
         }
-        fundamentalOnly = IsSingleTunerName(name.get());
+        fundamentalOnly = TunerKindOf(name.get()) == TunerKind::kLTuner;
         if (!fundamentalOnly) {
             EnableWindow(Item(IDC_HARMONIC_2), TRUE);
             EnableWindow(Item(IDC_HARMONIC_3), TRUE);
@@ -337,21 +333,21 @@ bool CLPTunerDlg::UpdateHarmonicsForTunerType() {
     return true;
 }
 
-// Mode 0 center/radius grid, 1 measured-data measurement, 2 tab-data-file measurement.
-void CLPTunerDlg::SetEnableMode(int mode) {
-    for (int id : kCenterRadiusControls) EnableWindow(Item(id), mode == 0);
-    EnableWindow(Item(IDC_MEASURED_DATA_LIST), mode == 1);
-    EnableWindow(Item(IDC_TAB_DATA_LIST), mode == 2);
+// The controls of the chosen kind of point source take input, the others not.
+void CLPTunerDlg::SetEnableMode(long kind) {
+    for (int id : kCenterRadiusControls) EnableWindow(Item(id), kind == kPointsFromGrid);
+    EnableWindow(Item(IDC_MEASURED_DATA_LIST), kind == kPointsFromMeasuredData);
+    EnableWindow(Item(IDC_TAB_DATA_LIST), kind == kPointsFromTabData);
 }
 
 void CLPTunerDlg::ApplyGammaSource(long source) {
     for (int id : kGammaRadios) CheckDlgButton(hwnd_, id, BST_UNCHECKED);
-    if (source < 0 || source > 5) source = 1;
-    if (source <= 3) {
+    if (!IsGammaSource(source)) source = kGammaMedium;
+    if (IsGridSource(source)) {
         CheckDlgButton(hwnd_, IDC_CENTER_RADIUS, BST_CHECKED);
-        CheckDlgButton(hwnd_, kDensityRadios[source], BST_CHECKED);
+        CheckDlgButton(hwnd_, kDensityRadios[source - kGammaCoarse], BST_CHECKED);
     } else {
-        CheckDlgButton(hwnd_, source == 4 ? IDC_MEASURED_DATA : IDC_TAB_DATA, BST_CHECKED);
+        CheckDlgButton(hwnd_, source == kGammaMeasuredData ? IDC_MEASURED_DATA : IDC_TAB_DATA, BST_CHECKED);
     }
     TakeBuildResult(setup_.BuildGammaPoints(source));
 }
@@ -387,24 +383,24 @@ void CLPTunerDlg::OnTunerChange() {
     UpdateHarmonicsForTunerType();
 }
 
-void CLPTunerDlg::OnGammaMeasurement(bool fromRadio) {
+void CLPTunerDlg::OnMeasuredData(bool fromRadio) {
     const long index = static_cast<long>(SendMessageA(Item(IDC_MEASURED_DATA_LIST), CB_GETCURSEL, 0, 0));
     if (setup_.SetSelectedGammaMeasurement(index) != 0) {
         ErrorEnd(kGammaMeasurementFailed);
         return;
     }
-    if (fromRadio) SetEnableMode(1);
-    ApplyGammaSource(4);
+    if (fromRadio) SetEnableMode(kPointsFromMeasuredData);
+    ApplyGammaSource(kGammaMeasuredData);
 }
 
-void CLPTunerDlg::OnTabFileMeasurement(bool fromRadio) {
+void CLPTunerDlg::OnTabData(bool fromRadio) {
     const long index = static_cast<long>(SendMessageA(Item(IDC_TAB_DATA_LIST), CB_GETCURSEL, 0, 0));
     if (setup_.SetSelectedTabFileMeasurement(index) != 0) {
         ErrorEnd(kTabFileMeasurementFailed);
         return;
     }
-    if (fromRadio) SetEnableMode(2);
-    ApplyGammaSource(5);
+    if (fromRadio) SetEnableMode(kPointsFromTabData);
+    ApplyGammaSource(kGammaTabData);
 }
 
 void CLPTunerDlg::OnSetCenterRadius() {
@@ -423,22 +419,22 @@ void CLPTunerDlg::OnSetCenterRadius() {
         }
     }
     const double magnitude = value[0], angle = value[1], radius = value[2];
-    if (!(magnitude >= 0.0)) {
-        Error(kNegativeMagnitude);
-        return;
+    switch (LPSetup::CheckCenterRadius(magnitude, angle, radius)) {
+        case LPSetup::CenterRadiusCheck::kNegativeMagnitude:
+            Error(kNegativeMagnitude);
+            return;
+        case LPSetup::CenterRadiusCheck::kRadiusTooSmall:
+            Error(kRadiusTooSmall);
+            return;
+        default:
+            break;  // anything else SetCenterRadius refuses below
     }
-    if (!(radius >= kMinimumRadius)) {
-        Error(kRadiusTooSmall);
-        return;
-    }
-    const double before[3] = {setup_.centerMagnitude, setup_.centerAngleDeg, setup_.radius};
+    const bool unchanged = setup_.IsCurrentCenterRadius(magnitude, angle, radius);
     if (setup_.SetCenterRadius(magnitude, angle, radius) != 0) {
         Error(kCenterRadiusRefused);
         return;
     }
-    if (std::fabs(magnitude - before[0]) < kSameValue && std::fabs(angle - before[1]) < kSameValue &&
-        std::fabs(radius - before[2]) < kSameValue)
-        return;
+    if (unchanged) return;
     TakeBuildResult(setup_.BuildGammaPoints(setup_.gammaSource));
 }
 

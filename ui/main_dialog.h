@@ -37,13 +37,13 @@ private:
     void FillGammaList(int radio, int list, long count, bool tabFile);
     bool ApplyHarmonic(long harmonic);
     bool UpdateHarmonicsForTunerType();
-    void SetEnableMode(int mode);
+    void SetEnableMode(long kind);  // a PointSourceKind
     void ApplyGammaSource(long source);
     void TakeBuildResult(long result);
     void OnSchematicChange();
     void OnTunerChange();
-    void OnGammaMeasurement(bool fromRadio);
-    void OnTabFileMeasurement(bool fromRadio);
+    void OnMeasuredData(bool fromRadio);
+    void OnTabData(bool fromRadio);
     void OnSetCenterRadius();
     void OnRemove();
     void OnRemoveAll();

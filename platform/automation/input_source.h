@@ -1,6 +1,7 @@
 // Where the native user32 layer takes the user's answers from. A test installs a
-// scripted source that records every message box; a batch run prints them; an
-// interactive front end can be another source.
+// scripted source that records every message box; a batch run scripts its user; an
+// interactive front end can be another source. With no source installed there is
+// nobody to answer: the native message boxes and dialogs fail with a clear error.
 #pragma once
 #include <windows.h>
 
@@ -36,9 +37,10 @@ public:
 };
 
 // Installs a source for the calling thread and returns the previous one (null
-// restores the default, which prints each box to stderr and presses its first button).
+// uninstalls it).
 InputSource* SetInputSource(InputSource* source);
-InputSource& CurrentInputSource();
+// The source installed on the calling thread, or null.
+InputSource* CurrentInputSource();
 
 // Records every message box and answers from a queue (the first button when the queue is empty).
 class RecordingInputSource : public InputSource {

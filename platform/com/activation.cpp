@@ -5,7 +5,6 @@
 //
 // Only single-threaded apartments exist here: COINIT_MULTITHREADED, and classes
 // registered as "Free" (which would need marshaling), are refused with E_NOTIMPL.
-// Remote activation (a COSERVERINFO) is refused as well.
 #include <objbase.h>
 
 #include <map>
@@ -113,30 +112,12 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
     }
 }
 
-HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
-    if (!lplpszProgID) return E_INVALIDARG;
-    *lplpszProgID = nullptr;
-    try {
-        std::string text;
-        if (!platform::registry::QueryString(HKEY_CLASSES_ROOT, ClsidKey(clsid) + "\\ProgID", nullptr, text))
-            return REGDB_E_CLASSNOTREG;
-        const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        if (n < 0) return REGDB_E_READREGDB;
-        auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((static_cast<size_t>(n) + 1) * sizeof(OLECHAR)));
-        if (!out) return E_OUTOFMEMORY;
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out, n);
-        out[n] = 0;
-        *lplpszProgID = out;
-        return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
+}  // extern "C"
 
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv) {
-    if (!ppv) return E_INVALIDARG;
-    *ppv = nullptr;
-    if (pvReserved) return E_NOTIMPL;
+namespace {
+
+// The class object of an in-process server, as CoGetClassObject finds it.
+HRESULT GetClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
     if (initCount == 0) return CO_E_NOTINITIALIZED;
     if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
     try {
@@ -155,11 +136,15 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved,
     }
 }
 
+}  // namespace
+
+extern "C" {
+
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_INVALIDARG;
     *ppv = nullptr;
     IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    HRESULT hr = GetClassObject(rclsid, dwClsContext, IID_IClassFactory, reinterpret_cast<void**>(&factory));
     if (FAILED(hr)) return hr;
     hr = factory->CreateInstance(pUnkOuter, riid, ppv);
     factory->Release();

@@ -1,6 +1,6 @@
 // BSTR allocation. A BSTR points just past a 4-byte byte-length prefix and is
 // followed by two zero bytes, so it reads as a terminated OLECHAR string while
-// its length (embedded zeros and odd byte counts included) comes from the prefix.
+// its length (embedded zeros included) comes from the prefix.
 #include <oleauto.h>
 
 #include <cstdlib>
@@ -47,35 +47,15 @@ BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
     return b;
 }
 
-BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) {
-    BSTR b = Allocate(len);
-    if (!b) return nullptr;
-    if (psz) std::memcpy(b, psz, len);
-    else std::memset(b, 0, len);
-    return b;
-}
-
 void SysFreeString(BSTR bstrString) {
     if (bstrString) std::free(reinterpret_cast<unsigned char*>(bstrString) - kPrefix);
 }
 
-UINT SysStringByteLen(BSTR bstr) {
-    if (!bstr) return 0;
+UINT SysStringLen(BSTR pbstr) {
+    if (!pbstr) return 0;
     uint32_t prefix;
-    std::memcpy(&prefix, reinterpret_cast<unsigned char*>(bstr) - kPrefix, kPrefix);
-    return prefix;
-}
-
-UINT SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
-
-// The new string is made before the old one is freed, so psz may point into *pbstr.
-INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
-    if (!pbstr) return FALSE;
-    BSTR fresh = SysAllocString(psz);
-    if (psz && !fresh) return FALSE;
-    SysFreeString(*pbstr);
-    *pbstr = fresh;
-    return TRUE;
+    std::memcpy(&prefix, reinterpret_cast<unsigned char*>(pbstr) - kPrefix, kPrefix);
+    return prefix / sizeof(OLECHAR);
 }
 
 }  // extern "C"

@@ -76,12 +76,6 @@ bool ParseBracedGuid(const OLECHAR* s, GUID& g) {
     return Expect(s, u'}') && *s == 0;
 }
 
-size_t Length(const OLECHAR* s) {
-    size_t n = 0;
-    while (s[n]) ++n;
-    return n;
-}
-
 }  // namespace
 
 extern "C" int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
@@ -112,18 +106,5 @@ extern "C" HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
     GUID g;
     if (!ParseBracedGuid(lpsz, g)) return CO_E_CLASSSTRING;
     *pclsid = g;
-    return S_OK;
-}
-
-extern "C" HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
-    if (!lpiid) return E_INVALIDARG;
-    if (!lpsz) {
-        *lpiid = GUID_NULL;
-        return S_OK;
-    }
-    if (Length(lpsz) + 1 != kGuidChars) return E_INVALIDARG;
-    GUID g;
-    if (!ParseBracedGuid(lpsz, g)) return CO_E_IIDSTRING;
-    *lpiid = g;
     return S_OK;
 }

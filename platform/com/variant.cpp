@@ -1,5 +1,5 @@
 // VARIANT lifetime: VariantClear releases what a VARIANT owns (its BSTR or
-// interface reference); VariantCopy makes the destination own its own copy.
+// interface reference).
 // Types outside the subset below are refused with DISP_E_BADVARTYPE, as
 // Windows does for types it does not know.
 #include <oleauto.h>
@@ -64,28 +64,6 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
             break;
     }
     pvarg->vt = VT_EMPTY;
-    return S_OK;
-}
-
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-    if (!pvargDest || !pvargSrc) return E_INVALIDARG;
-    if (pvargDest == pvargSrc) return S_OK;
-    if (!IsSupported(pvargSrc->vt)) return DISP_E_BADVARTYPE;
-    const HRESULT hr = VariantClear(pvargDest);
-    if (FAILED(hr)) return hr;
-
-    if (pvargSrc->vt == VT_BSTR && pvargSrc->bstrVal) {
-        // Copy by bytes so embedded zeros and odd byte lengths survive.
-        BSTR copy = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(pvargSrc->bstrVal),
-                                          SysStringByteLen(pvargSrc->bstrVal));
-        if (!copy) return E_OUTOFMEMORY;
-        *pvargDest = *pvargSrc;
-        pvargDest->bstrVal = copy;
-        return S_OK;
-    }
-    *pvargDest = *pvargSrc;
-    if (pvargSrc->vt == VT_DISPATCH && pvargSrc->pdispVal) pvargSrc->pdispVal->AddRef();
-    if (pvargSrc->vt == VT_UNKNOWN && pvargSrc->punkVal) pvargSrc->punkVal->AddRef();
     return S_OK;
 }
 

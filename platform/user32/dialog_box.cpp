@@ -62,8 +62,8 @@ INT_PTR RunModal(std::unique_ptr<Window> created, LPARAM init) {
         run.Activate();
     }
     while (!d->ended) {
-        InputSource& source = CurrentInputSource();
-        const DialogAction action = source.NextDialogAction(d->handle);
+        InputSource* source = CurrentInputSource();
+        const DialogAction action = source ? source->NextDialogAction(d->handle) : DialogAction();
         if (d->ended) break;
         if (action.kind == DialogAction::kEndOfInput) {
             // Nobody is left to answer: close the dialog as its close box would, and
@@ -76,7 +76,7 @@ INT_PTR RunModal(std::unique_ptr<Window> created, LPARAM init) {
             break;
         }
         const std::string refusal = ApplyAction(d, action);
-        if (!refusal.empty()) source.OnDialogActionRefused(d->handle, action, refusal);
+        if (!refusal.empty()) source->OnDialogActionRefused(d->handle, action, refusal);
     }
     Send(d, WM_DESTROY, 0, 0);
     return d->result;
@@ -89,8 +89,9 @@ INT_PTR RunModal(std::unique_ptr<Window> created, LPARAM init) {
 
 extern "C" {
 
-// Templates are named by number only (MAKEINTRESOURCE). A parent that is not one of
-// the layer's windows (the host's main window) is taken as it is.
+// Templates are named by number only (MAKEINTRESOURCE). A parent that is not a
+// window is refused, as user32 does. With no input source installed there is nobody
+// to use the dialog: it fails before it is created.
 INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                         LPARAM dwInitParam) {
     try {
@@ -98,7 +99,16 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
             SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
             return -1;
         }
+        if (hWndParent && !IsWindow(hWndParent)) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return -1;
+        }
         const int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(lpTemplateName));
+        if (!platform::CurrentInputSource()) {
+            std::cerr << "DialogBoxParamA: no input source on this thread to use dialog " << id << std::endl;
+            SetLastError(ERROR_NOT_SUPPORTED);
+            return -1;
+        }
         platform::DialogTemplate tmpl;
         std::string error;
         if (!platform::FindDialogTemplate(hInstance, id, tmpl, error)) {

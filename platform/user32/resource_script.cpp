@@ -1,16 +1,9 @@
-// Reading an embedded resource script, and the table of the scripts of the loaded modules.
-#ifndef _GNU_SOURCE
-#define _GNU_SOURCE
-#endif
+// Reading an embedded resource script: its preprocessor and its statements.
 #include "platform/user32/resource_script.h"
-
-#include <dlfcn.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <mutex>
 #include <set>
 #include <utility>
 
@@ -20,31 +13,15 @@ namespace {
 
 // ---- constants the standard headers give a script ----
 
+// The style names and ids that ui/lptuner.rc uses: an unknown name is refused with its line.
 const std::map<std::string, long>& KnownConstants() {
     static const std::map<std::string, long> constants = {
 #define K(name) {#name, static_cast<long>(name)}
-        K(IDOK), K(IDCANCEL), K(IDABORT), K(IDRETRY), K(IDIGNORE), K(IDYES), K(IDNO),
-        K(WS_OVERLAPPED), K(WS_POPUP), K(WS_CHILD), K(WS_MINIMIZE), K(WS_VISIBLE), K(WS_DISABLED),
-        K(WS_CLIPSIBLINGS), K(WS_CLIPCHILDREN), K(WS_MAXIMIZE), K(WS_CAPTION), K(WS_BORDER),
-        K(WS_DLGFRAME), K(WS_VSCROLL), K(WS_HSCROLL), K(WS_SYSMENU), K(WS_THICKFRAME), K(WS_GROUP),
-        K(WS_TABSTOP), K(WS_MINIMIZEBOX), K(WS_MAXIMIZEBOX),
-        K(DS_ABSALIGN), K(DS_SYSMODAL), K(DS_3DLOOK), K(DS_FIXEDSYS), K(DS_NOFAILCREATE), K(DS_LOCALEDIT),
-        K(DS_SETFONT), K(DS_MODALFRAME), K(DS_NOIDLEMSG), K(DS_SETFOREGROUND), K(DS_CONTROL), K(DS_CENTER),
-        K(DS_CENTERMOUSE), K(DS_CONTEXTHELP), K(DS_SHELLFONT),
-        K(BS_PUSHBUTTON), K(BS_DEFPUSHBUTTON), K(BS_CHECKBOX), K(BS_AUTOCHECKBOX), K(BS_RADIOBUTTON),
-        K(BS_3STATE), K(BS_AUTO3STATE), K(BS_GROUPBOX), K(BS_USERBUTTON), K(BS_AUTORADIOBUTTON),
-        K(BS_LEFTTEXT),
-        K(SS_LEFT), K(SS_CENTER), K(SS_RIGHT), K(SS_NOPREFIX), K(SS_NOTIFY),
-        K(ES_LEFT), K(ES_CENTER), K(ES_RIGHT), K(ES_MULTILINE), K(ES_UPPERCASE), K(ES_LOWERCASE),
-        K(ES_PASSWORD), K(ES_AUTOVSCROLL), K(ES_AUTOHSCROLL), K(ES_NOHIDESEL), K(ES_READONLY),
-        K(ES_WANTRETURN), K(ES_NUMBER),
-        K(CBS_SIMPLE), K(CBS_DROPDOWN), K(CBS_DROPDOWNLIST), K(CBS_OWNERDRAWFIXED), K(CBS_OWNERDRAWVARIABLE),
-        K(CBS_AUTOHSCROLL), K(CBS_OEMCONVERT), K(CBS_SORT), K(CBS_HASSTRINGS), K(CBS_NOINTEGRALHEIGHT),
-        K(CBS_DISABLENOSCROLL),
-        K(LBS_NOTIFY), K(LBS_SORT), K(LBS_NOREDRAW), K(LBS_MULTIPLESEL), K(LBS_OWNERDRAWFIXED),
-        K(LBS_OWNERDRAWVARIABLE), K(LBS_HASSTRINGS), K(LBS_USETABSTOPS), K(LBS_NOINTEGRALHEIGHT),
-        K(LBS_MULTICOLUMN), K(LBS_WANTKEYBOARDINPUT), K(LBS_EXTENDEDSEL), K(LBS_DISABLENOSCROLL),
-        K(LBS_NODATA), K(LBS_NOSEL), K(LBS_STANDARD),
+        K(IDOK), K(IDCANCEL), K(WS_POPUP), K(WS_CAPTION), K(WS_BORDER), K(WS_VSCROLL), K(WS_HSCROLL),
+        K(WS_SYSMENU), K(WS_GROUP), K(WS_TABSTOP), K(DS_SETFONT), K(DS_MODALFRAME), K(DS_CENTER),
+        K(BS_PUSHBUTTON), K(BS_DEFPUSHBUTTON), K(BS_GROUPBOX), K(BS_AUTORADIOBUTTON), K(SS_LEFT), K(ES_LEFT),
+        K(ES_AUTOHSCROLL), K(CBS_DROPDOWNLIST), K(CBS_SORT), K(LBS_NOTIFY), K(LBS_MULTIPLESEL),
+        K(LBS_NOINTEGRALHEIGHT),
 #undef K
         {"IDC_STATIC", -1},
     };
@@ -322,14 +299,9 @@ struct ControlKind {
 const ControlKind kControlKinds[] = {
     {"DEFPUSHBUTTON", "Button", true, BS_DEFPUSHBUTTON | WS_TABSTOP, BS_DEFPUSHBUTTON | WS_TABSTOP},
     {"PUSHBUTTON", "Button", true, BS_PUSHBUTTON | WS_TABSTOP, BS_PUSHBUTTON | WS_TABSTOP},
-    {"CHECKBOX", "Button", true, BS_CHECKBOX | WS_TABSTOP, BS_CHECKBOX | WS_TABSTOP},
-    {"AUTOCHECKBOX", "Button", true, BS_AUTOCHECKBOX | WS_TABSTOP, BS_AUTOCHECKBOX},
-    {"RADIOBUTTON", "Button", true, BS_RADIOBUTTON | WS_TABSTOP, BS_RADIOBUTTON},
     {"AUTORADIOBUTTON", "Button", true, BS_AUTORADIOBUTTON | WS_TABSTOP, BS_AUTORADIOBUTTON},
     {"GROUPBOX", "Button", true, BS_GROUPBOX, BS_GROUPBOX},
     {"LTEXT", "Static", true, SS_LEFT | WS_GROUP, SS_LEFT | WS_GROUP},
-    {"CTEXT", "Static", true, SS_CENTER | WS_GROUP, SS_CENTER | WS_GROUP},
-    {"RTEXT", "Static", true, SS_RIGHT | WS_GROUP, SS_RIGHT | WS_GROUP},
     {"EDITTEXT", "Edit", false, ES_LEFT | WS_BORDER | WS_TABSTOP, ES_LEFT | WS_BORDER | WS_TABSTOP},
     {"COMBOBOX", "ComboBox", false, CBS_SIMPLE | WS_TABSTOP, 0},
     {"LISTBOX", "ListBox", false, LBS_NOTIFY | WS_BORDER, LBS_NOTIFY | WS_BORDER},
@@ -602,32 +574,7 @@ private:
     size_t pos_ = 0;
 };
 
-// ---- the table of registered scripts ----
-
-struct Registered {
-    const ResourceFile* files;
-    size_t count;
-    HINSTANCE module;
-    std::shared_ptr<ResourceScript> parsed;  // read on first use
-    std::string error;
-};
-
-std::mutex& TableLock() {
-    static std::mutex lock;
-    return lock;
-}
-std::vector<Registered>& Table() {
-    static std::vector<Registered> table;
-    return table;
-}
-
 }  // namespace
-
-HINSTANCE ModuleOf(const void* address) {
-    Dl_info info;
-    if (!address || !dladdr(address, &info)) return nullptr;
-    return static_cast<HINSTANCE>(info.dli_fbase);
-}
 
 bool ParseResourceScript(const ResourceFile* files, size_t count, ResourceScript& script, std::string& error) {
     try {
@@ -642,49 +589,6 @@ bool ParseResourceScript(const ResourceFile* files, size_t count, ResourceScript
         error = "out of memory";
         return false;
     }
-}
-
-ResourceScriptRegistration::ResourceScriptRegistration(const ResourceFile* files, size_t count) : files_(files) {
-    std::lock_guard<std::mutex> guard(TableLock());
-    Table().push_back(Registered{files, count, ModuleOf(count ? files[0].text : nullptr), nullptr, std::string()});
-}
-
-ResourceScriptRegistration::~ResourceScriptRegistration() {
-    std::lock_guard<std::mutex> guard(TableLock());
-    auto& table = Table();
-    for (auto it = table.begin(); it != table.end(); ++it)
-        if (it->files == files_) {
-            table.erase(it);
-            break;
-        }
-}
-
-bool FindDialogTemplate(HINSTANCE module, int id, DialogTemplate& dialog, std::string& error) {
-    std::lock_guard<std::mutex> guard(TableLock());
-    if (!module) {
-        error = "dialogs need the handle of the module that holds them";
-        return false;
-    }
-    for (Registered& r : Table()) {
-        if (r.module != module) continue;
-        if (!r.parsed && r.error.empty()) {
-            auto parsed = std::make_shared<ResourceScript>();
-            if (ParseResourceScript(r.files, r.count, *parsed, r.error)) r.parsed = parsed;
-        }
-        if (!r.parsed) {
-            error = r.error;
-            return false;
-        }
-        auto it = r.parsed->dialogs.find(id);
-        if (it == r.parsed->dialogs.end()) {
-            error = "the module has no dialog " + std::to_string(id);
-            return false;
-        }
-        dialog = it->second;
-        return true;
-    }
-    error = "the module has no resources";
-    return false;
 }
 
 }  // namespace platform

@@ -67,7 +67,4 @@ private:
 // reason, when the module has no script, the script does not parse or holds no such dialog.
 bool FindDialogTemplate(HINSTANCE module, int id, DialogTemplate& dialog, std::string& error);
 
-// The module that holds an address (its load address), or null.
-HINSTANCE ModuleOf(const void* address);
-
 }  // namespace platform

@@ -387,6 +387,17 @@ std::unique_ptr<Window> CreateDialogWindow(const DialogTemplate& tmpl, DLGPROC p
     return dialog;
 }
 
+std::unique_ptr<Window> CreateTopLevelWindow(const std::string& text, DWORD style) {
+    auto w = std::make_unique<Window>();
+    w->kind = WindowKind::kStatic;
+    w->className = "Static";
+    w->style = style;
+    w->text = text;
+    w->handle = NewHandle();
+    table[w->handle] = w.get();
+    return w;
+}
+
 void Destroy(Window* dialog) {
     for (auto& c : dialog->children) table.erase(c->handle);
     table.erase(dialog->handle);

@@ -59,6 +59,9 @@ Window* FindChild(Window* dialog, int id);
 // Builds a dialog and its controls from a template; the handles are live until Destroy.
 std::unique_ptr<Window> CreateDialogWindow(const DialogTemplate& tmpl, DLGPROC proc, HWND owner);
 void Destroy(Window* dialog);
+// A top-level window of class Static without controls: what a host's main window is
+// to the dialogs and boxes it owns. Live until Destroy.
+std::unique_ptr<Window> CreateTopLevelWindow(const std::string& text, DWORD style);
 
 // Delivers a message to a window as SendMessage does.
 LRESULT Send(Window* window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/angles.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/app/run_results.h"
 #include "vexasim/app/svg.h"
@@ -165,11 +166,10 @@ TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
         g.measurements.push_back(contour);
     }
     vexasim::RunResults run;
-    const double pi = 4.0 * std::atan(1.0);
     for (int ring = 0; ring <= 4; ++ring)
         for (int j = 0; j < std::max(1, 6 * ring); ++j)
-            run.swept.push_back({-0.3 + 0.1 * ring * std::cos(j * pi / (3 * ring + 1e-9)),
-                                 -0.2 + 0.1 * ring * std::sin(j * pi / (3 * ring + 1e-9))});
+            run.swept.push_back({-0.3 + 0.1 * ring * std::cos(j * kPi / (3 * ring + 1e-9)),
+                                 -0.2 + 0.1 * ring * std::sin(j * kPi / (3 * ring + 1e-9))});
     run.region = vexasim::Region::Hull(run.swept);
     vexasim::ContourResult loo;
     loo.measurement = "PA:Pout";

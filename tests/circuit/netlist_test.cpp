@@ -5,6 +5,7 @@
 #include <complex>
 #include <random>
 
+#include "host/angles.h"
 #include "vexasim/circuit/netlist.h"
 #include "vexasim/circuit/termination.h"
 
@@ -56,13 +57,13 @@ TEST(CircuitDeck, HoldsParametersNetlistTerminationAndAnalysis) {
 
 // Harmonics of a signal sampled at uneven times, as ngspice's time steps fall.
 TEST(CircuitDeck, PhasorsOfUnevenSamplesAreExactForTheStraightLineBetweenThem) {
-    const double pi = 4.0 * std::atan(1.0), period = 2e-6, t0 = 3 * period;
+    const double period = 2e-6, t0 = 3 * period;
     std::mt19937 random(7);
     std::uniform_real_distribution<double> jitter(0.2, 1.0);
     std::vector<double> t, x;
     for (double s = t0 - 1e-8; s < t0 + period + 2e-8; s += period / 400 * jitter(random)) {
         t.push_back(s);
-        const double w = 2 * pi / period;
+        const double w = 2 * kPi / period;
         x.push_back(1.5 + 2.0 * std::cos(w * s + 0.3) + 0.25 * std::cos(3 * w * s - 1.0));
     }
     EXPECT_NEAR(std::abs(circuit::Phasor(t, x, t0, period, 0) - 1.5), 0.0, 1e-4);

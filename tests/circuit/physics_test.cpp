@@ -16,13 +16,13 @@
 
 #include "vexasim/app/contours.h"
 
+#include "host/angles.h"
 #include "vexasim/circuit/engine.h"
 #include "vexasim/device/pa_model.h"
 
 namespace {
 
 using Complex = std::complex<double>;
-const double kPi = 4.0 * std::atan(1.0);
 const double kF0 = 14e6;
 
 vexasim::CircuitData Circuit(const std::string& netlist) {
@@ -188,7 +188,7 @@ TEST(CircuitPhysics, TerminationPresentsEachHarmonicLoadWithinAThousandth) {
     const circuit::Params params = {{"Vdd", 28.0}, {"imax", 0.1}};
     for (int swap = 0; swap < 2; ++swap) {
         circuit::Loads loads;
-        loads.gamma[0] = std::polar(0.3, 40.0 * kPi / 180.0);
+        loads.gamma[0] = std::polar(0.3, DegreesToRadians(40.0));
         loads.gamma[1] = swap ? Complex(0.0, 0.0) : Complex(1.0, 0.0);
         loads.gamma[2] = swap ? Complex(1.0, 0.0) : Complex(0.0, 0.0);
         const circuit::Outputs out = Simulate(c, params, loads);

@@ -1,13 +1,10 @@
-// Helpers of the component's COM tests: memory streams, a private registry file
-// per test, and the wizard's stream encoding written out by hand.
+// Helpers of the component's COM tests: memory streams, the registry, and the
+// wizard's stream encoding written out by hand. (The native-only tests take a private
+// registry file from tests/platform/registry_scope.h.)
 #pragma once
 #include <objbase.h>
 
 #include <cstdint>
-#ifndef _WIN32
-#include "tests/platform/registry_scope.h"
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -72,12 +69,6 @@ struct Encoder {
         return *this;
     }
 };
-
-#ifndef _WIN32
-// A private registry file per test (on Windows the registry is the system's; the
-// tests that need this one are native only).
-using ScopedRegistry = RegistryScope;
-#endif
 
 // A string value of the registry, or "<missing>".
 std::string RegString(HKEY root, const std::string& path, const char* name = nullptr);

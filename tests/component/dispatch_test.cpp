@@ -6,6 +6,7 @@
 #include "component/lptuner_wizard.h"
 #include "host/call.h"
 #include "tests/component/com_test_support.h"
+#include "tests/platform/registry_scope.h"
 #include "tests/component/dispatch_checks.h"
 
 namespace {
@@ -20,7 +21,7 @@ host::ComPtr<ILPTuner> NewTuner() {
 
 // Runs first: the module keeps the type information once it has loaded it.
 TEST(DispatchTest, AFailedLoadIsReturnedAndTriedAgainLater) {
-    comtest::ScopedRegistry registry;  // empty: nothing registered
+    RegistryScope registry;  // empty: nothing registered
     host::ComPtr<ILPTuner> tuner = NewTuner();
     host::ComPtr<ITypeInfo> info;
     const HRESULT hr = tuner->GetTypeInfo(0, 0, info.put());
@@ -41,7 +42,7 @@ TEST(DispatchTest, AFailedLoadIsReturnedAndTriedAgainLater) {
 }
 
 TEST(DispatchTest, NameByDispatchReachesTheProperty) {
-    comtest::ScopedRegistry registry;
+    RegistryScope registry;
     ASSERT_EQ(DllRegisterServer(), S_OK);
     host::ComPtr<ILPTuner> tuner = NewTuner();
     dispatchtest::ExpectNameByDispatch(tuner.get());

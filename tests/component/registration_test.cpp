@@ -8,6 +8,7 @@
 #include "host/call.h"
 #include "lptuner_h.h"
 #include "tests/component/com_test_support.h"
+#include "tests/platform/registry_scope.h"
 
 // Characters of a GUID in braces, with the terminator.
 static constexpr int kGuidChars = 39;
@@ -40,7 +41,7 @@ std::string ModulePathText() {
 const char kAddin[] = "Software\\Norvane\\Vexa\\Addins\\Tessary.LPTuner";
 
 TEST(RegistrationTest, RegistersTheScriptAndTheTypeLibrary) {
-    comtest::ScopedRegistry registry;
+    RegistryScope registry;
     const std::string clsid = "CLSID\\" + Text(CLSID_LPTuner);
     // Left-overs under the class key go (ForceRemove); other classes stay.
     SetValue(HKEY_CLASSES_ROOT, clsid + "\\Stale", nullptr, "old");
@@ -77,7 +78,7 @@ TEST(RegistrationTest, RegistersTheScriptAndTheTypeLibrary) {
 }
 
 TEST(RegistrationTest, UnregisteringRemovesTheScriptKeepsNoRemoveKeysAndSucceedsTwice) {
-    comtest::ScopedRegistry registry;
+    RegistryScope registry;
     ASSERT_EQ(DllRegisterServer(), S_OK);
     SetValue(HKEY_LOCAL_MACHINE, kAddin, "UserChoice", "kept");  // not the script's
     SetValue(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}", nullptr, "Other");

@@ -7,6 +7,7 @@
 #include "component/lptuner_wizard.h"
 #include "host/call.h"
 #include "platform/automation/input_source.h"
+#include "tests/component/host_window.h"
 #include "vexasim/host.h"
 
 namespace {
@@ -24,7 +25,8 @@ protected:
             .Element("LTUNER1", {{0, "Mag", 0.1}, {0, "Ang", 0.2}})
             .Graph("Out", 3)
             .Measurement("Amp", "Pout", 1, 13);
-        host.SetMainWindowHandle(4242);
+        ASSERT_NE(mainWindow.get(), nullptr);
+        host.SetMainWindowHandle(mainWindow.handle());
     }
     void TearDown() override { EXPECT_EQ(host.ExternalReferences(), 0); }
 
@@ -55,6 +57,7 @@ protected:
         return false;
     }
 
+    comtest::HostWindow mainWindow;
     vexasim::Host host;
     platform::RecordingInputSource user;
     platform::ScopedInputSource scope{user};
@@ -136,7 +139,7 @@ TEST_F(RunTest, FailedInitialisationShowsBothBoxesAndRemovesThePointsGraph) {
     EXPECT_EQ(user.boxes[0].text, "Element list is corrupt");
     EXPECT_EQ(user.boxes[1].caption, "Error!");
     EXPECT_EQ(user.boxes[1].text, "C++ COM ERROR - Problems initializing project");
-    EXPECT_EQ(user.boxes[1].owner, reinterpret_cast<HWND>(static_cast<INT_PTR>(4242)));
+    EXPECT_EQ(user.boxes[1].owner, mainWindow.get());
     EXPECT_EQ(user.boxes[1].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_FALSE(HasGraph("Load Pull Points"));
 }

@@ -11,6 +11,7 @@
 #include "component/lptuner_wizard.h"
 #include "platform/automation/dialog_script.h"
 #include "ui/resource.h"
+#include "tests/component/host_window.h"
 #include "tests/component/wizard_project.h"
 #include "vexasim/host.h"
 
@@ -23,7 +24,8 @@ class WizardRun : public ::testing::Test {
 protected:
     void SetUp() override {
         wizardtest::BuildProject(host);
-        host.SetMainWindowHandle(77);
+        ASSERT_NE(mainWindow.get(), nullptr);
+        host.SetMainWindowHandle(mainWindow.handle());
         wizard = new CLPTunerWizard();
     }
     void TearDown() override {
@@ -43,6 +45,7 @@ protected:
         return nullptr;
     }
 
+    comtest::HostWindow mainWindow;
     vexasim::Host host;
     platform::ScriptedInputSource user;
     CLPTunerWizard* wizard = nullptr;
@@ -64,7 +67,7 @@ TEST_F(WizardRun, SimulateWritesContoursAndWarnsAboutTheConstantMeasurement) {
     EXPECT_EQ(user.boxes[0].text,
               "For at least one measurement, the calculated values at each data point are the same.\n"
               "          Therefore, contours for that measurement may not appear on the graph.");
-    EXPECT_EQ(user.boxes[0].owner, reinterpret_cast<HWND>(static_cast<INT_PTR>(77)));
+    EXPECT_EQ(user.boxes[0].owner, mainWindow.get());
 
     const vexasim::DataFileData* gain = DataFile("gain_lp");
     ASSERT_NE(gain, nullptr);

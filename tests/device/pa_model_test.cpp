@@ -3,12 +3,12 @@
 
 #include <cmath>
 
+#include "host/angles.h"
 #include "vexasim/device/pa_measurements.h"
 #include "vexasim/device/pa_model.h"
 
 namespace {
 
-const double kPi = 4.0 * std::atan(1.0);
 
 pa::Loads Resistive(double r, double z0 = 50.0) {
     pa::Loads l;

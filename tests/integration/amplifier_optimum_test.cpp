@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/angles.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/device/pa_model.h"
 
@@ -44,8 +45,7 @@ TEST(AmplifierExample, ContourMaximumLiesAtTheLoadLineOptimum) {
 
     // The example: Vdd 28 V, Vknee 3 V, Imax 2 A, conduction angle 240 degrees,
     // harmonics shorted. The optimum is the real load Ropt = (Vdd - Vknee) / I1.
-    const double pi = 4.0 * std::atan(1.0);
-    const double i1 = 2.0 * pa::CurrentHarmonic(1, 240.0 * pi / 180.0);
+    const double i1 = 2.0 * pa::CurrentHarmonic(1, DegreesToRadians(240.0));
     const double ropt = (28.0 - 3.0) / i1;
     const std::complex<double> optimum((ropt - 50.0) / (ropt + 50.0), 0.0);
     const double distance = std::abs(std::complex<double>(best.re, best.im) - optimum);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "host/angles.h"
+
 namespace ringlayout {
 
 struct Point {
@@ -15,12 +17,11 @@ struct Point {
 // of magnitude 0.95 k / R with 6k points from 0 degrees, then the centre;
 // 3R(R+1) + 1 points.
 inline std::vector<Point> Rings(int rings) {
-    const double pi = 4.0 * std::atan(1.0);
     std::vector<Point> points;
     for (int k = rings; k >= 1; --k) {
         const double magnitude = 0.95 * k / rings;
         for (int j = 0; j < 6 * k; ++j) {
-            const double angle = (j * 360.0 / (6 * k)) * pi / 180.0;
+            const double angle = DegreesToRadians(j * 360.0 / (6 * k));
             points.push_back({magnitude * std::cos(angle), magnitude * std::sin(angle)});
         }
     }

@@ -1,7 +1,6 @@
 // Behaviour of the native layer only: the input sources behind MessageBoxA,
 // shared objects as modules, and cases this layer refuses that Windows accepts.
-#ifndef _WIN32
-
+// Native only (CMake leaves this file out of the Windows build).
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <windows.h>
@@ -14,16 +13,27 @@
 TEST(NativeMessageBox, GoesToTheThreadsInputSource) {
     platform::RecordingInputSource recorder;
     recorder.answers.push_back(IDNO);
-    const HWND owner = reinterpret_cast<HWND>(0x1234);
+    const HWND owner = CreateWindowExA(0, "Static", "Host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, owner);
     {
         platform::ScopedInputSource scope(recorder);
         EXPECT_EQ(IDNO, MessageBoxA(owner, "Save changes?", "Tessary", MB_YESNO | MB_ICONQUESTION));
         EXPECT_EQ(IDYES, MessageBoxA(nullptr, "Again?", "Tessary", MB_YESNO));  // queue empty: first button
         EXPECT_EQ(IDOK, MessageBoxA(nullptr, nullptr, nullptr, MB_OK));
-        // Another thread has its own (default) source: nothing recorded from it.
-        std::thread([] { EXPECT_EQ(IDYES, MessageBoxA(nullptr, "elsewhere", "Other", MB_YESNO)); }).join();
+        // An owner that is not a window is refused, as user32 does; nothing is shown.
+        EXPECT_EQ(0, MessageBoxA(reinterpret_cast<HWND>(0x1234), "Lost?", "Tessary", MB_OK));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
+        // Another thread has no source: nobody answers, and the box fails.
+        std::thread([] {
+            EXPECT_EQ(nullptr, platform::CurrentInputSource());
+            EXPECT_EQ(0, MessageBoxA(nullptr, "elsewhere", "Other", MB_YESNO));
+            EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
+            EXPECT_EQ(-1, DialogBoxParamA(reinterpret_cast<HINSTANCE>(0x1000), MAKEINTRESOURCEA(102), nullptr,
+                                          nullptr, 0));
+            EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
+        }).join();
     }
-    EXPECT_NE(&recorder, &platform::CurrentInputSource());
+    EXPECT_EQ(nullptr, platform::CurrentInputSource());
 
     ASSERT_EQ(3u, recorder.boxes.size());
     EXPECT_EQ(owner, recorder.boxes[0].owner);
@@ -32,6 +42,16 @@ TEST(NativeMessageBox, GoesToTheThreadsInputSource) {
     EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), recorder.boxes[0].flags);
     EXPECT_EQ("Error", recorder.boxes[2].caption);  // a null caption, as Windows shows it
     EXPECT_EQ("", recorder.boxes[2].text);
+
+    // Only top-level Static windows are made; a destroyed one is no owner any more.
+    EXPECT_EQ(nullptr, CreateWindowExA(0, "Button", "b", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS), GetLastError());
+    EXPECT_EQ(nullptr, CreateWindowExA(0, "Static", "c", WS_CHILD, 0, 0, 1, 1, owner, nullptr, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+    EXPECT_TRUE(DestroyWindow(owner));
+    EXPECT_FALSE(IsWindow(owner));
+    EXPECT_FALSE(DestroyWindow(owner));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
 }
 
 TEST(NativeModules, SharedObjectsLoadAndNameThemselves) {
@@ -68,5 +88,3 @@ TEST(NativeRefusals, UnsupportedCasesAreRefused) {
     WCHAR wide[4];
     EXPECT_EQ(0, MultiByteToWideChar(1252, 0, "abc", 3, wide, 4));
 }
-
-#endif  // _WIN32

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/angles.h"
 #include "host/call.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/app/data_file_paths.h"
@@ -31,7 +32,6 @@ namespace vexasim {
 namespace {
 
 const char* const kAddinsKey = "Software\\Norvane\\Vexa\\Addins";
-const double kPi = 4.0 * std::atan(1.0);
 
 std::string Hex(HRESULT hr) {
     char buf[16];
@@ -213,7 +213,7 @@ public:
         ParameterData* ang = host_.BoundParameter("TAng");
         Sample s;
         s.magnitude = mag ? mag->value : NAN;
-        s.angleDeg = ang ? ang->value * 180.0 / kPi : NAN;
+        s.angleDeg = ang ? RadiansToDegrees(ang->value) : NAN;
         for (size_t c = 0; c < table.columns.size(); ++c) s.values.push_back(Value(c));
         table.rows.push_back(std::move(s));
         Progress(static_cast<long>(table.rows.size()), total);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "host/angles.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/app/run_results.h"
 
@@ -55,7 +56,6 @@ std::string ExactNumber(double v) {
 }
 
 std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>& columns) {
-    const double pi = 4.0 * std::atan(1.0);
     std::string out = "index,|gamma|,angle_deg,re,im,";
     std::vector<int> pick;
     for (size_t c = 0; c < columns.size(); ++c) {
@@ -68,7 +68,7 @@ std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>&
     out += "\n";
     for (size_t i = 0; i < table.rows.size(); ++i) {
         const Sample& s = table.rows[i];
-        double a = s.angleDeg * pi / 180.0;
+        double a = DegreesToRadians(s.angleDeg);
         out += std::to_string(i + 1) + "," + ExactNumber(s.magnitude) + "," + ExactNumber(s.angleDeg) + "," +
                ExactNumber(s.magnitude * std::cos(a)) + "," + ExactNumber(s.magnitude * std::sin(a)) + ",";
         for (size_t c = 0; c < pick.size(); ++c) {

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/angles.h"
 #include "vexasim/app/circuit_element.h"
 #include "vexasim/device/pa_measurements.h"
 
@@ -15,7 +16,6 @@ namespace vexasim {
 namespace {
 
 using json = nlohmann::ordered_json;
-const double kPi = 4.0 * std::atan(1.0);
 
 // Collects the problems of one file, each with the place it was found.
 class Checker {
@@ -149,7 +149,7 @@ void ParseSchematics(Checker& c, const json& root, const std::string& baseDir, P
                                 c.Error(ep + ".parameters." + it.key(), "expected a finite number");
                                 continue;
                             }
-                            if (IsAngleParameter(it.key())) v = v * kPi / 180.0;
+                            if (IsAngleParameter(it.key())) v = DegreesToRadians(v);
                             e.parameters.push_back(ParameterData{0, it.key(), v});
                         }
                     }
@@ -305,7 +305,7 @@ void ParseAddins(Checker& c, const json& root, ProjectFile& p) {
 }
 
 json ParameterValue(const ParameterData& p) {
-    double v = IsAngleParameter(p.name) ? p.value * 180.0 / kPi : p.value;
+    double v = IsAngleParameter(p.name) ? RadiansToDegrees(p.value) : p.value;
     return json(v);
 }
 

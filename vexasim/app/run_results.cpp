@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "host/angles.h"
 #include "vexasim/app/project_file.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/device/pa_measurements.h"
@@ -15,7 +16,6 @@
 namespace vexasim {
 namespace {
 
-const double kPi = 4.0 * std::atan(1.0);
 const double kGridStep = 0.05;
 
 // The unit of a difference of two display values of the measurement.
@@ -56,7 +56,7 @@ const ContourResult* RunResults::ForDataFile(const std::string& name) const {
 }
 
 GammaPoint SamplePoint(const Sample& s) {
-    const double a = s.angleDeg * kPi / 180.0;
+    const double a = DegreesToRadians(s.angleDeg);
     return {s.magnitude * std::cos(a), s.magnitude * std::sin(a)};
 }
 
@@ -65,7 +65,7 @@ std::string DescribeGamma(double re, double im) {
     std::complex<double> z = 50.0 * (1.0 + g) / (1.0 - g);
     char buf[160];
     std::snprintf(buf, sizeof buf, "gamma %.3f at %.1f deg, Z = %.2f %c j%.2f ohm", std::abs(g),
-                  std::arg(g) * 180.0 / kPi, z.real(), z.imag() < 0 ? '-' : '+', std::fabs(z.imag()));
+                  RadiansToDegrees(std::arg(g)), z.real(), z.imag() < 0 ? '-' : '+', std::fabs(z.imag()));
     return buf;
 }
 

@@ -5,12 +5,12 @@
 #include <map>
 #include <memory>
 
+#include "host/angles.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace circuit {
 namespace {
 
-const double kPi = 4.0 * std::atan(1.0);
 
 bool IsAngle(const std::string& name) {
     return name.compare(0, 3, "Ang") == 0 || (name.size() >= 3 && name.compare(name.size() - 3, 3, "Ang") == 0) ||
@@ -40,10 +40,10 @@ std::string Describe(const Loads& loads, bool harmonics) {
         char buf[160];
         if (std::abs(1.0 - g) < 1e-12)
             std::snprintf(buf, sizeof buf, "%sgamma %.3f at %.1f deg (open)", n ? ", H" : "", std::abs(g),
-                          std::arg(g) * 180.0 / kPi);
+                          RadiansToDegrees(std::arg(g)));
         else
             std::snprintf(buf, sizeof buf, "%sgamma %.3f at %.1f deg (Z = %.2f %c j%.2f ohm)", n ? ", H" : "",
-                          std::abs(g), std::arg(g) * 180.0 / kPi, z.real(), z.imag() < 0 ? '-' : '+',
+                          std::abs(g), RadiansToDegrees(std::arg(g)), z.real(), z.imag() < 0 ? '-' : '+',
                           std::abs(z.imag()));
         if (n) text += std::to_string(n + 1) + ": ";
         text += buf;
@@ -91,7 +91,7 @@ const vexasim::ElementData* CircuitElement(const vexasim::SchematicData& schemat
 Params NetlistParams(const vexasim::ElementData& element) {
     Params params;
     for (const auto& p : element.parameters)
-        params.emplace_back(p.name, IsAngle(p.name) ? p.value * 180.0 / kPi : p.value);
+        params.emplace_back(p.name, IsAngle(p.name) ? RadiansToDegrees(p.value) : p.value);
     return params;
 }
 

@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/angles.h"
+
 namespace circuit {
 namespace {
-const double kPi = 4.0 * std::atan(1.0);
 // Part of a period over which a correction is blended in: a step in the source
 // would put a current impulse through every capacitor at the node. That period
 // is not measured.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/angles.h"
 #include "vexasim/device/pa_model.h"
 
 namespace pa {
@@ -28,7 +29,6 @@ double Value(const vexasim::ElementData& e, const char* name, double fallback) {
     return p ? p->value : fallback;
 }
 
-const double kPi = 4.0 * std::atan(1.0);
 
 std::complex<double> Polar(double mag, double angRad) { return std::polar(mag, angRad); }
 
@@ -66,7 +66,7 @@ bool EvaluateMeasurement(const vexasim::ProjectData& project, const vexasim::Mea
     d.vdd = Value(*device, "Vdd", d.vdd);
     d.vknee = Value(*device, "Vknee", d.vknee);
     d.imax = Value(*device, "Imax", d.imax);
-    d.conductionDeg = Value(*device, "Alpha", d.conductionDeg * kPi / 180.0) * 180.0 / kPi;
+    d.conductionDeg = RadiansToDegrees(Value(*device, "Alpha", DegreesToRadians(d.conductionDeg)));
     d.drive = Value(*device, "Drive", d.drive);
     d.gainDb = Value(*device, "Gain", d.gainDb);
 

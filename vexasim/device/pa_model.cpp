@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/angles.h"
+
 namespace pa {
 namespace {
-const double kPi = 4.0 * std::atan(1.0);
 
 std::complex<double> Clamp(std::complex<double> g) {
     double m = std::abs(g);
@@ -35,7 +36,7 @@ std::complex<double> Impedance(std::complex<double> gamma, double z0) {
 
 Outputs Evaluate(const Device& d, const Loads& loads) {
     Outputs o;
-    const double alpha = d.conductionDeg * kPi / 180.0;
+    const double alpha = DegreesToRadians(d.conductionDeg);
     const double vm = std::max(d.vdd - d.vknee, 0.0);
     double in[4];
     for (int n = 0; n <= 3; ++n) in[n] = d.imax * CurrentHarmonic(n, alpha);

@@ -1,7 +1,5 @@
-// The per-thread input source, the default one and the recording one.
+// The per-thread input source and the recording one.
 #include "platform/automation/input_source.h"
-
-#include <iostream>
 
 namespace platform {
 
@@ -22,15 +20,6 @@ int FirstButton(UINT flags) {
     }
 }
 
-// Used when nothing is installed: a batch run shows the box on stderr and goes on.
-class PrintingInputSource : public InputSource {
-public:
-    int OnMessageBox(HWND, const std::string& text, const std::string& caption, UINT flags) override {
-        std::cerr << "[" << caption << "] " << text << std::endl;
-        return FirstButton(flags);
-    }
-};
-
 thread_local InputSource* current = nullptr;
 
 }  // namespace
@@ -41,10 +30,7 @@ InputSource* SetInputSource(InputSource* source) {
     return previous;
 }
 
-InputSource& CurrentInputSource() {
-    static PrintingInputSource printing;
-    return current ? *current : printing;
-}
+InputSource* CurrentInputSource() { return current; }
 
 int RecordingInputSource::OnMessageBox(HWND owner, const std::string& text, const std::string& caption,
                                        UINT flags) {

@@ -40,16 +40,6 @@ int FirstButton(UINT flags) {
     }
 }
 
-// Used when nothing is installed. Windows then shows its boxes to a person; this
-// only answers for callers that ask the source directly.
-class DefaultInputSource : public InputSource {
-public:
-    int OnMessageBox(HWND, const std::string& text, const std::string& caption, UINT flags) override {
-        std::cerr << "[" << caption << "] " << text << std::endl;
-        return FirstButton(flags);
-    }
-};
-
 constexpr UINT_PTR kDriveTimer = 0x4C50;  // "LP"
 constexpr UINT kDriveInterval = USER_TIMER_MINIMUM;
 
@@ -140,7 +130,7 @@ BoxReading ReadBox(HWND box) {
 void AnswerBox(HWND box) {
     const BoxReading r = ReadBox(box);
     const HWND owner = GetWindow(box, GW_OWNER);
-    const int answer = CurrentInputSource().OnMessageBox(owner, r.text, TextOf(box), r.flags);
+    const int answer = state.source->OnMessageBox(owner, r.text, TextOf(box), r.flags);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
 }
 
@@ -237,8 +227,8 @@ void CALLBACK DriveTick(HWND dialog, UINT, UINT_PTR, DWORD) {
     // Only the dialog on top acts, one action at a time, and only while no box is up.
     if (state.openBoxes > 0 || state.driven.empty() || state.driven.back() != dialog) return;
     if (std::find(state.acting.begin(), state.acting.end(), dialog) != state.acting.end()) return;
-    if (!IsWindowEnabled(dialog) || !IsWindowVisible(dialog)) return;
-    InputSource& source = CurrentInputSource();
+    if (!IsWindowEnabled(dialog) || !IsWindowVisible(dialog) || !state.source) return;
+    InputSource& source = *state.source;
     state.acting.push_back(dialog);
     const DialogAction action = source.NextDialogAction(dialog);
     if (IsWindow(dialog) && IsWindowVisible(dialog)) {
@@ -292,10 +282,7 @@ InputSource* SetInputSource(InputSource* source) {
     return previous;
 }
 
-InputSource& CurrentInputSource() {
-    static DefaultInputSource fallback;
-    return state.source ? *state.source : fallback;
-}
+InputSource* CurrentInputSource() { return state.source; }
 
 int RecordingInputSource::OnMessageBox(HWND owner, const std::string& text, const std::string& caption,
                                        UINT flags) {

@@ -302,15 +302,11 @@ struct ICreateErrorInfo : IUnknown {
 extern "C" {
 BSTR SysAllocString(const OLECHAR* psz);
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui);
-BSTR SysAllocStringByteLen(LPCSTR psz, UINT len);
 void SysFreeString(BSTR bstrString);
 UINT SysStringLen(BSTR pbstr);
-UINT SysStringByteLen(BSTR bstr);
-INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
 
 void VariantInit(VARIANTARG* pvarg);
 HRESULT VariantClear(VARIANTARG* pvarg);
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 
 HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
 HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
@@ -344,21 +340,16 @@ typedef enum tagCOINIT {
 extern "C" {
 int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
-HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm);
 
 HRESULT CoInitialize(LPVOID pvReserved);
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void CoUninitialize(void);
 HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid);
-HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
 void CoFreeUnusedLibraries(void);
 
 // Exports of an in-process server (defined by the server, not by this layer).
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
 HRESULT DllCanUnloadNow(void);
-LPVOID CoTaskMemAlloc(SIZE_T cb);
-void CoTaskMemFree(LPVOID pv);
 }

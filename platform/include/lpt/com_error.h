@@ -1,6 +1,8 @@
-// _com_error: the exception the wrappers throw for a failed COM call.
+// _com_error: the exception the wrappers throw for a failed COM call. What the
+// wizard reads of it is the HRESULT and the error information; the description
+// is read from that (host::ShowHostError), so the text accessors are left out.
 #pragma once
-#include "lpt/bstr_t.h"
+#include "lpt/com.h"
 
 class _com_error {
 public:
@@ -10,11 +12,7 @@ public:
     _com_error& operator=(const _com_error& that) noexcept;
 
     HRESULT Error() const noexcept;
-    WORD WCode() const noexcept;
     IErrorInfo* ErrorInfo() const noexcept;  // AddRef'ed; the caller releases it
-    _bstr_t Description() const;
-    _bstr_t Source() const;
-    const char* ErrorMessage() const noexcept;
 
 private:
     HRESULT m_hresult;
