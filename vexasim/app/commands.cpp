@@ -17,6 +17,7 @@
 #include "host/call.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/app/dialog_script.h"
+#include "vexasim/app/interactive.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
 #include "vexasim/app/settings_stream.h"
@@ -72,6 +73,7 @@ struct RunOptions {
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
+    bool interactive = false;  // the dialogs in the terminal, whatever else is given
     DialogOptions dialog;
 };
 
@@ -102,6 +104,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
                 return false;
             }
             o.analysisDelayMs = static_cast<int>(ms);
+        } else if (a == "--interactive") {
+            o.interactive = true;
         } else if (a == "--simulate") {
             o.dialog.simulate = true;
         } else if (a == "--remove-all") {
@@ -346,6 +350,8 @@ int RunCommand(const std::vector<std::string>& args) {
     }
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
+    bool interactive = false;
+    if (!ChooseInteractive(o.interactive, o.dialog, interactive, error)) return Fail(error);
 
     Host host;
     host.project() = file.data;
@@ -362,6 +368,7 @@ int RunCommand(const std::vector<std::string>& args) {
     std::vector<std::string> boxes;
     std::vector<uint8_t> settings;
     std::string wizardName;
+    VARIANT_BOOL cancelled = VARIANT_TRUE;
     {
         host::Bstr id = host::FromAnsi(o.addin);
         CLSID clsid;
@@ -399,18 +406,17 @@ int RunCommand(const std::vector<std::string>& args) {
             run->put_Name(n.get());
         }
 
-        ScriptedUser user(script);
-        VARIANT_BOOL cancelled = VARIANT_TRUE;
+        std::unique_ptr<RunUser> user = MakeRunUser(interactive, std::move(script));
         {
             host::ComPtr<IDispatch> app = host.ApplicationDispatch();
-            auto scope = user.Install();
+            platform::ScopedInputSource scope(*user);
             hr = run->Run(app.get(), &cancelled);
         }
         watcher.Finish();
-        boxes = user.Boxes();
-        if (user.SawError()) status = 1;
-        if (!user.Problems().empty()) {
-            for (const auto& p : user.Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
+        boxes = user->Boxes();
+        if (user->SawError()) status = 1;
+        if (!user->Problems().empty()) {
+            for (const auto& p : user->Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
             status = 1;
         }
         if (FAILED(hr)) {
@@ -438,6 +444,11 @@ int RunCommand(const std::vector<std::string>& args) {
     CoUninitialize();
     if (host.ExternalReferences() != 0)
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
+    // Cancel leaves the project as it was: nothing is written.
+    if (cancelled && SUCCEEDED(hr)) {
+        if (!o.quiet) std::fprintf(stderr, "the wizard was cancelled; nothing was written\n");
+        return status;
+    }
 
     // Save the project with what the wizard produced.
     file.data = host.project();
