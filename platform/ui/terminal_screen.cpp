@@ -129,7 +129,9 @@ bool Screen::Begin(std::string& error) {
     noecho();
     nonl();
     keypad(stdscr, TRUE);
-    set_escdelay(25);
+    // Long enough for a mouse report or a key sequence that arrives in pieces (through
+    // tmux, over a slow connection); Esc alone is still answered at once to the eye.
+    set_escdelay(150);
     mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
     mouseinterval(0);
     DefineKeys();
@@ -225,7 +227,10 @@ Key Screen::Read() {
                 if (next == ERR) return Key::Of(Key::kEscape);
                 if (next == KEY_DOWN) return Key::Of(Key::kAltDown);
                 if (next == KEY_UP) return Key::Of(Key::kAltUp);
-                continue;  // Alt with another key: nothing in a dialog
+                // Alt with another key, or the rest of a sequence the terminal sent too
+                // slowly: nothing in a dialog, and none of it may be taken as typing.
+                flushinp();
+                continue;
             }
             case KEY_MOUSE: {
                 MEVENT ev;

@@ -270,6 +270,35 @@ TEST_F(TerminalDialog, ATerminalTooSmallIsToldTheSizeTheDialogNeeds) {
     EXPECT_FALSE(Exists(dir_ + "/out/samples.csv"));
 }
 
+TEST_F(TerminalDialog, AMouseClickFocusesAndPresses) {
+    const std::string project = DemoProject();
+    Start({"run", project, "-o", dir_ + "/out"});
+    std::string screen;
+    ASSERT_TRUE(WaitFor("( ) Medium", &screen)) << screen;
+    // The terminal reports a click of the left button as ESC [ M, the button and the
+    // column and row, each plus 32 and counted from 1.
+    auto click = [&](const std::string& text) {
+        int row = -1, col = -1;
+        Find(Screen(), text, row, col);
+        ASSERT_GE(row, 0) << text;
+        std::string report;
+        for (char button : {' ', '#'})  // pressed, released
+            report += std::string("\x1b[M") + button + static_cast<char>(33 + col) + static_cast<char>(33 + row);
+        Keys("-l " + Quote(report));
+    };
+    click("( ) Medium");
+    ASSERT_TRUE(WaitFor("(*) Medium", &screen)) << screen;
+    EXPECT_NE(screen.find("( ) Coarse"), std::string::npos) << screen;
+    // A click on the tuner list drops it down; one on an entry takes it.
+    click("[LTUNER1 ");
+    ASSERT_TRUE(WaitFor("│LTUNER1 ", &screen)) << screen;
+    click("│LTUNER1 ");
+    ASSERT_TRUE(WaitUntilGone("│LTUNER1 "));
+    click("[ Cancel ]");
+    EXPECT_EQ(ExitStatus(), 0);
+    EXPECT_FALSE(Exists(dir_ + "/out"));
+}
+
 TEST_F(TerminalDialog, WithoutATerminalRunsStayScripted) {
     const std::string project = DemoProject();
     // No dialog option and no terminal: cancelled as before, nothing simulated.
