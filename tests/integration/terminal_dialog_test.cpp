@@ -299,6 +299,28 @@ TEST_F(TerminalDialog, AMouseClickFocusesAndPresses) {
     EXPECT_FALSE(Exists(dir_ + "/out"));
 }
 
+TEST_F(TerminalDialog, AnErrorBoxShowsOverTheDialogAndIsAnswered) {
+    const std::string project = DemoProject();
+    Start({"run", project, "-o", dir_ + "/out"});
+    ASSERT_TRUE(WaitFor("[[Simulate]]"));
+    // Simulate, Cancel, schematic, tuner, list, Add..., Remove All, 1st, Specify, then the
+    // centre's magnitude and angle, then the radius.
+    Keys("Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab");
+    Keys("-l 0.01");
+    std::string screen;
+    ASSERT_TRUE(WaitFor("[0.01 ", &screen)) << screen;
+    Keys("Tab Space");
+    ASSERT_TRUE(WaitFor("The radius must be greater than or equal to 0.05.", &screen)) << screen;
+    EXPECT_NE(screen.find("Error!"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("[[ OK ]]"), std::string::npos) << screen;
+    Keys("Enter");
+    ASSERT_TRUE(WaitUntilGone("The radius must be"));
+    Keys("Escape");
+    // As a scripted run that met an error box: exit status 1, and nothing written.
+    EXPECT_EQ(ExitStatus(), 1);
+    EXPECT_FALSE(Exists(dir_ + "/out"));
+}
+
 TEST_F(TerminalDialog, WithoutATerminalRunsStayScripted) {
     const std::string project = DemoProject();
     // No dialog option and no terminal: cancelled as before, nothing simulated.
