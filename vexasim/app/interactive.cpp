@@ -1,6 +1,6 @@
 #include "vexasim/app/interactive.h"
 
-#include "platform/ui/terminal.h"
+#include "platform/user32/terminal.h"
 
 namespace vexasim {
 namespace {

@@ -1,5 +1,5 @@
 // Drawing dialogs and message boxes as character cells.
-#include "platform/ui/terminal_layout.h"
+#include "platform/user32/terminal_layout.h"
 
 #include <windows.h>
 

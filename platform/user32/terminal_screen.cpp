@@ -1,6 +1,6 @@
 // The ncurses side of the terminal dialogs. Only here is ncurses included: its
 // macros would otherwise meet the Windows names.
-#include "platform/ui/terminal_screen.h"
+#include "platform/user32/terminal_screen.h"
 
 #include <clocale>
 #include <cstdio>

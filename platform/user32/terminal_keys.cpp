@@ -1,5 +1,5 @@
 // Keys and clicks in dialogs and message boxes.
-#include "platform/ui/terminal_keys.h"
+#include "platform/user32/terminal_keys.h"
 
 #include <windows.h>
 

@@ -4,8 +4,8 @@
 #pragma once
 #include <string>
 
-#include "platform/ui/terminal_keys.h"
-#include "platform/ui/terminal_layout.h"
+#include "platform/user32/terminal_keys.h"
+#include "platform/user32/terminal_layout.h"
 
 namespace platform {
 namespace terminal {

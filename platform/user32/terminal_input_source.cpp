@@ -1,13 +1,13 @@
 // The person at the terminal: dialogs drawn, keys read, actions handed to the dialog.
-#include "platform/ui/terminal.h"
+#include "platform/user32/terminal.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/ui/dialog_view.h"
-#include "platform/ui/terminal_keys.h"
-#include "platform/ui/terminal_layout.h"
-#include "platform/ui/terminal_screen.h"
+#include "platform/user32/dialog_view.h"
+#include "platform/user32/terminal_keys.h"
+#include "platform/user32/terminal_layout.h"
+#include "platform/user32/terminal_screen.h"
 
 namespace platform {
 

@@ -8,9 +8,9 @@
 #pragma once
 #include <string>
 
-#include "platform/ui/dialog_action.h"
-#include "platform/ui/dialog_view.h"
-#include "platform/ui/terminal_layout.h"
+#include "platform/automation/dialog_action.h"
+#include "platform/user32/dialog_view.h"
+#include "platform/user32/terminal_layout.h"
 
 namespace platform {
 namespace terminal {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/dialog_view.h"
+#include "platform/user32/dialog_view.h"
 
 namespace platform {
 namespace terminal {
