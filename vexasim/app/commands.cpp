@@ -19,6 +19,7 @@
 #include "vexasim/app/contours.h"
 #include "vexasim/app/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
+#include "vexasim/app/interactive.h"
 #include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
@@ -75,6 +76,7 @@ struct RunOptions {
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
+    bool interactive = false;  // the dialogs in the terminal, whatever else is given
     std::vector<Injection> injections;
     DialogOptions dialog;
 };
@@ -106,6 +108,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
                 return false;
             }
             o.analysisDelayMs = static_cast<int>(ms);
+        } else if (a == "--interactive") {
+            o.interactive = true;
         } else if (a == "--simulate") {
             o.dialog.simulate = true;
         } else if (a == "--remove-all") {
@@ -356,6 +360,8 @@ int RunCommand(const std::vector<std::string>& args) {
     for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
+    bool interactive = false;
+    if (!ChooseInteractive(o.interactive, o.dialog, interactive, error)) return Fail(error);
 
     for (const auto& sch : file.data.schematics)
         if (circuit::CircuitElement(sch)) {
@@ -380,6 +386,8 @@ int RunCommand(const std::vector<std::string>& args) {
     std::vector<std::string> boxes;
     std::vector<uint8_t> settings;
     std::string wizardName;
+    VARIANT_BOOL cancelled = VARIANT_TRUE;
+    HRESULT ran = E_FAIL;  // what Run answered
     {
         host::Bstr id = host::FromAnsi(o.addin);
         CLSID clsid;
@@ -417,18 +425,18 @@ int RunCommand(const std::vector<std::string>& args) {
             run->put_Name(n.get());
         }
 
-        ScriptedUser user(script);
-        VARIANT_BOOL cancelled = VARIANT_TRUE;
+        std::unique_ptr<RunUser> user = MakeRunUser(interactive, std::move(script));
         {
             host::ComPtr<IDispatch> app = host.ApplicationDispatch();
-            auto scope = user.Install();
+            platform::ScopedInputSource scope(*user);
             hr = run->Run(app.get(), &cancelled);
+            ran = hr;
         }
         watcher.Finish();
-        boxes = user.Boxes();
-        if (user.SawError()) status = 1;
-        if (!user.Problems().empty()) {
-            for (const auto& p : user.Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
+        boxes = user->Boxes();
+        if (user->SawError()) status = 1;
+        if (!user->Problems().empty()) {
+            for (const auto& p : user->Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
             status = 1;
         }
         if (FAILED(hr)) {
@@ -467,6 +475,11 @@ int RunCommand(const std::vector<std::string>& args) {
     CoUninitialize();
     if (host.ExternalReferences() != 0)
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
+    // Cancel leaves the project as it was: nothing is written.
+    if (cancelled && SUCCEEDED(ran)) {
+        if (!o.quiet) std::fprintf(stderr, "the wizard was cancelled; nothing was written\n");
+        return status;
+    }
 
     // Save the project with what the wizard produced.
     // The pairs of the settings the project now holds: those just saved, or the
