@@ -11,8 +11,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "host/call.h"
 #include "vexasim/app/contours.h"
@@ -21,6 +19,7 @@
 #include "vexasim/app/project_file.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
+#include "vexasim/app/system.h"
 #include "vexasim/device/pa_measurements.h"
 #include "vexasim/host.h"
 
@@ -34,26 +33,6 @@ std::string Hex(HRESULT hr) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
     return buf;
-}
-
-std::string AbsolutePath(const std::string& path) {
-    char* full = ::realpath(path.c_str(), nullptr);
-    if (!full) return path;
-    std::string r = full;
-    std::free(full);
-    return r;
-}
-
-bool MakeFolder(const std::string& path) {
-    std::string part;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        }
-        if (i < path.size()) part += path[i];
-    }
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string QueryString(HKEY key, const char* name) {
@@ -178,7 +157,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
 // on the points graph.
 class SweepWatcher {
 public:
-    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(::isatty(2)) {
+    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(IsTerminal(2)) {
         for (const auto& g : host.project().graphs)
             for (const auto& m : g.measurements)
                 if (m.resultType == 1 && IsSchematic(m.source)) {
@@ -352,7 +331,7 @@ int RunCommand(const std::vector<std::string>& args) {
     host.SetEvaluator(pa::DeviceEvaluator());
     SweepWatcher watcher(host, o.quiet);
     host.SetAnalyzeObserver([&](long a, long b) {
-        if (o.analysisDelayMs) ::usleep(static_cast<useconds_t>(o.analysisDelayMs) * 1000);
+        if (o.analysisDelayMs) SleepMilliseconds(o.analysisDelayMs);
         watcher.OnAnalyze(a, b);
     });
 
@@ -449,7 +428,7 @@ int RunCommand(const std::vector<std::string>& args) {
         state.settings = settings;
     }
     if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
-    std::string projectName = o.project.substr(o.project.find_last_of('/') + 1);
+    std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
     for (const auto& f : file.data.dataFiles) {
         if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
         if (!WriteFileAtomically(o.outDir + "/" + f.fileName, f.text, error)) return Fail(error, 1);

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vexasim/app/system.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {
@@ -372,12 +373,12 @@ bool ParseProject(const std::string& text, const std::string& where, const std::
 
 bool LoadProjectFile(const std::string& path, ProjectFile& out, std::vector<std::string>& errors) {
     std::string text;
-    std::string name = path.substr(path.find_last_of('/') + 1);
+    std::string name = path.substr(LastSeparator(path) + 1);
     if (!ReadFile(path, text)) {
         errors.push_back(name + ": cannot read the file");
         return false;
     }
-    size_t slash = path.find_last_of('/');
+    size_t slash = LastSeparator(path);
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
     return ParseProject(text, name, dir, out, errors);
 }
