@@ -51,6 +51,7 @@ struct RunOptions {
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
+    bool interactive = false;  // a person answers the dialogs: nothing is scripted
     DialogOptions dialog;
 };
 
@@ -81,6 +82,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
                 return false;
             }
             o.analysisDelayMs = static_cast<int>(ms);
+        } else if (a == "--interactive") {
+            o.interactive = true;
         } else if (a == "--simulate") {
             o.dialog.simulate = true;
         } else if (a == "--remove-all") {
@@ -325,6 +328,8 @@ int RunCommand(const std::vector<std::string>& args) {
     }
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
+    if (o.interactive && (script.size() != 1 || o.dialog.simulate))
+        return Fail("--interactive takes no dialog option and no --script: the person sets the dialog");
 
     Host host;
     host.project() = file.data;
@@ -382,7 +387,8 @@ int RunCommand(const std::vector<std::string>& args) {
         VARIANT_BOOL cancelled = VARIANT_TRUE;
         {
             host::ComPtr<IDispatch> app = host.ApplicationDispatch();
-            auto scope = user.Install();
+            std::unique_ptr<platform::ScopedInputSource> scope;
+            if (!o.interactive) scope = user.Install();
             hr = run->Run(app.get(), &cancelled);
         }
         watcher.Finish();
