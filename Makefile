@@ -45,13 +45,13 @@ bootstrap-windows:
 	@scripts/bootstrap --windows
 
 configure-windows-x86_64: bootstrap-windows
-	@cmake -S . -B $(WIN_X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
+	@cmake --no-warn-unused-cli -S . -B $(WIN_X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DLPT_BENCH=OFF >/dev/null
 
 # The i686 build cannot run here (no 32-bit programs on these kernels): its
 # images and objects are checked statically.
 windows: configure-windows-x86_64
-	@cmake -S . -B $(WIN_I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+	@cmake --no-warn-unused-cli -S . -B $(WIN_I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DLPT_TESTS=OFF -DLPT_BENCH=OFF >/dev/null
 	@cmake --build $(WIN_I686) -j$(JOBS) --target LPTuner vexasim
 	@scripts/check-i686 $(WIN_I686)
