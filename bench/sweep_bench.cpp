@@ -24,7 +24,7 @@
 
 #include "interp/interpolator_holder.h"
 #include "interp/thin_plate_spline_method.h"
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "project/lpsetup.h"
 #include "sweep/contour_grid.h"
 #include "vexasim/host.h"

@@ -6,7 +6,7 @@
 
 #include "component/lptuner_wizard.h"
 #include "host/call.h"
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "vexasim/host.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "component/wizard_settings.h"
 #include "host/call.h"
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "project/lpsetup.h"
 #include "tests/component/com_test_support.h"
 #include "vexasim/host.h"

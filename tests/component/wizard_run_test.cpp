@@ -9,7 +9,7 @@
 #include <string>
 
 #include "component/lptuner_wizard.h"
-#include "platform/ui/dialog_script.h"
+#include "platform/automation/dialog_script.h"
 #include "ui/resource.h"
 #include "tests/component/wizard_project.h"
 #include "vexasim/host.h"

@@ -12,7 +12,7 @@
 
 #include "gamma/gamma_point.h"
 #include "gamma/predefined_grid.h"
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "project/lpsetup.h"
 #include "vexasim/host.h"
 

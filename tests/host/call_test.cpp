@@ -1,7 +1,7 @@
 // The wrappers the wizard calls the host through, against the stand-in host:
 // failures become _com_error with the host's description, null objects E_POINTER,
 // S_FALSE comes back to the caller, and the string helpers.
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "tests/vexasim/model_test_util.h"
 
 namespace vexasim::test {

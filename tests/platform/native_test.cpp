@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 
 TEST(NativeMessageBox, GoesToTheThreadsInputSource) {
     platform::RecordingInputSource recorder;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 #include "project/lpsetup.h"
 #include "vexasim/host.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/call.h"
-#include "platform/ui/dialog_script.h"
+#include "platform/automation/dialog_script.h"
 #include "project/lpsetup.h"
 #include "ui/main_dialog.h"
 #include "ui/resource.h"

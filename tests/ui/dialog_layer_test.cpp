@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/dialog_script.h"
+#include "platform/automation/dialog_script.h"
 #include "ui/dialog_support.h"
 #include "ui/resource.h"
 #ifndef _WIN32
-#include "platform/ui/dialog_view.h"
-#include "platform/ui/resource_script.h"
+#include "platform/user32/dialog_view.h"
+#include "platform/user32/resource_script.h"
 #endif
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "host/com_ptr.h"
 #include "host/vexa.h"
-#include "platform/ui/dialog_script.h"
+#include "platform/automation/dialog_script.h"
 #include "tests/component/wizard_project.h"
 #include "ui/resource.h"
 #include "vexasim/host.h"

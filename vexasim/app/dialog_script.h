@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/dialog_action.h"
-#include "platform/ui/input_source.h"
+#include "platform/automation/dialog_action.h"
+#include "platform/automation/input_source.h"
 
 namespace vexasim {
 

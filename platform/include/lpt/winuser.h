@@ -1,5 +1,5 @@
 // user32 subset of the native layer. Message boxes and dialogs take the user's
-// answers from the current input source (platform/ui/input_source.h).
+// answers from the current input source (platform/automation/input_source.h).
 #pragma once
 #include "lpt/wintypes.h"
 
@@ -32,7 +32,7 @@ HWND GetActiveWindow(void);
 
 // ---- Dialogs and their controls ----
 // The native layer builds dialogs from the resource scripts embedded in the module
-// (platform/ui/resource_script.h) and runs the modal loop on the current input source.
+// (platform/user32/resource_script.h) and runs the modal loop on the current input source.
 // What it leaves out: window classes other than Button, Static, Edit, ComboBox and
 // ListBox; sorted inserts (CB_ADDSTRING, LB_ADDSTRING on LBS_SORT); painting, focus
 // and keyboard navigation; edit notifications; messages between threads.

@@ -13,7 +13,7 @@
 #include "host/com_ptr.h"
 #include "host/vexa.h"
 #include "lptuner_h.h"
-#include "platform/ui/dialog_script.h"
+#include "platform/automation/dialog_script.h"
 #include "ui/resource.h"
 #include "vexasim/host.h"
 

@@ -2,7 +2,7 @@
 // otherwise (the host's windows are not windows of this layer).
 #include <windows.h>
 
-#include "platform/ui/window.h"
+#include "platform/user32/window.h"
 
 extern "C" HWND GetActiveWindow(void) {
     const auto& stack = platform::ui::ModalStack();

@@ -2,7 +2,7 @@
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
 #endif
-#include "platform/ui/resource_script.h"
+#include "platform/user32/resource_script.h"
 
 #include <dlfcn.h>
 

@@ -1,5 +1,5 @@
 // The per-thread input source, the default one and the recording one.
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 
 #include <iostream>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/dialog_action.h"
+#include "platform/automation/dialog_action.h"
 
 namespace platform {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 
 namespace platform {
 

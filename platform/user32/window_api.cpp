@@ -2,7 +2,7 @@
 // crosses them: a failure inside answers as a failed call.
 #include <windows.h>
 
-#include "platform/ui/window.h"
+#include "platform/user32/window.h"
 
 using platform::ui::Find;
 using platform::ui::FindChild;

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <memory>
 
-#include "platform/ui/input_source.h"
-#include "platform/ui/window.h"
+#include "platform/automation/input_source.h"
+#include "platform/user32/window.h"
 
 namespace platform {
 namespace ui {

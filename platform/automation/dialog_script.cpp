@@ -1,4 +1,4 @@
-#include "platform/ui/dialog_script.h"
+#include "platform/automation/dialog_script.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // MessageBoxA: the current input source plays the user.
 #include <windows.h>
 
-#include "platform/ui/input_source.h"
+#include "platform/automation/input_source.h"
 
 // A null caption reads "Error" and a null text is empty, as on Windows.
 extern "C" int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {

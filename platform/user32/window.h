@@ -1,6 +1,6 @@
 // The windows of the native dialog layer: a dialog and its controls as objects,
 // found by handle, each answering the messages of its class as user32 documents
-// them. Internal to platform/ui.
+// them. Internal to platform/user32.
 #pragma once
 #include <windows.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/dialog_action.h"
-#include "platform/ui/resource_script.h"
+#include "platform/automation/dialog_action.h"
+#include "platform/user32/resource_script.h"
 
 namespace platform {
 namespace ui {

@@ -1,6 +1,6 @@
-#include "platform/ui/dialog_view.h"
+#include "platform/user32/dialog_view.h"
 
-#include "platform/ui/window.h"
+#include "platform/user32/window.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 // Dialog windows and their controls: the messages of each class.
-#include "platform/ui/window.h"
+#include "platform/user32/window.h"
 
 #include <algorithm>
 #include <atomic>
