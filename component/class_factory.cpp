@@ -4,6 +4,7 @@
 #include <atomic>
 #include <new>
 
+#include "component/com_boundary.h"
 #include "component/lptuner_wizard.h"
 #include "component/module.h"
 #include "host/com_ptr.h"
@@ -14,14 +15,16 @@ namespace {
 class CLPTunerFactory final : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+            if (!ppv) return E_POINTER;
+            if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+                *ppv = static_cast<IClassFactory*>(this);
+                AddRef();
+                return S_OK;
+            }
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        });
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
     STDMETHODIMP_(ULONG) Release() override {
@@ -32,15 +35,19 @@ public:
 
     // An outer object must ask for IUnknown: it gets the inner, non-delegating one.
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-        return CLPTunerWizard::Create(outer, riid, ppv);
+        return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+            if (!ppv) return E_POINTER;
+            *ppv = nullptr;
+            if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+            return CLPTunerWizard::Create(outer, riid, ppv);
+        });
     }
 
     STDMETHODIMP LockServer(BOOL lock) override {
-        lptuner::LockModule(lock != FALSE);
-        return S_OK;
+        return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+            lptuner::LockModule(lock != FALSE);
+            return S_OK;
+        });
     }
 
 private:
@@ -54,14 +61,13 @@ host::ComPtr<IClassFactory> factory;
 }  // namespace
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualCLSID(rclsid, CLSID_LPTuner)) return CLASS_E_CLASSNOTAVAILABLE;
-    return lptuner::Guarded([&]() -> HRESULT {
-        if (!factory) {
-            factory = host::ComPtr<IClassFactory>::Attach(new (std::nothrow) CLPTunerFactory);
-            if (!factory) return E_OUTOFMEMORY;
-        }
-        return factory->QueryInterface(riid, ppv);
+    return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualCLSID(rclsid, CLSID_LPTuner)) return CLASS_E_CLASSNOTAVAILABLE;
+        return lptuner::WithModuleLock([&]() -> HRESULT {
+            if (!factory) factory = host::ComPtr<IClassFactory>::Attach(new CLPTunerFactory);
+            return factory->QueryInterface(riid, ppv);
+        });
     });
 }

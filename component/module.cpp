@@ -1,48 +1,36 @@
-// The module's handle, and on Windows its entry point. This is the one file of the
-// component that knows which system it is built for: on Windows the loader hands
-// the DLL its handle; natively the handle is the load address of the shared
-// object (or program) that holds this code, and the type library the module
-// carries is its IDL text in the "lpt_typelib" section.
+// The module's handle and path. The module finds itself as any code finds the
+// module that holds it: by the address of one of its own objects. Its path is
+// read through the wide API, so that a folder whose name has characters outside
+// the ANSI code page still gives the path the loader used.
 #include <windows.h>
 
 #include "component/module.h"
 
-#ifdef _WIN32
-
-namespace {
-HMODULE moduleHandle = nullptr;
-}
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        moduleHandle = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-HMODULE lptuner::ModuleHandle() { return moduleHandle; }
-
-#else
-
-#include <dlfcn.h>
-
-// Generated from lptuner.idl by the build.
+// What the module carries as its type library, when the build makes it from
+// lptuner.idl as data (natively: the IDL text in the "lpt_typelib" section; the
+// DLL's TYPELIB resource comes from its resource script instead).
 #include "lptuner_idl.inc"
 
+namespace {
+// An object of this module, by whose address the module is found.
+const char kModuleAnchor = 0;
+}  // namespace
+
 HMODULE lptuner::ModuleHandle() {
-    Dl_info info;
-    if (!dladdr(reinterpret_cast<void*>(&lptuner::ModuleHandle), &info)) return nullptr;
-    return static_cast<HMODULE>(info.dli_fbase);
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            &kModuleAnchor, &module))
+        return nullptr;
+    return module;
 }
 
-#endif
-
-std::string lptuner::ModulePath() {
-    std::string path(MAX_PATH, '\0');
+std::basic_string<OLECHAR> lptuner::ModulePath() {
+    const HMODULE module = ModuleHandle();
+    if (!module) return {};
+    std::basic_string<OLECHAR> path(MAX_PATH, OLECHAR(0));
     for (;;) {
-        const DWORD n = GetModuleFileNameA(ModuleHandle(), &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return std::string();
+        const DWORD n = GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
             return path;

@@ -12,8 +12,9 @@ namespace lptuner {
 // The handle of the module this code is linked into (the DLL, the shared library,
 // or a program that links the component statically).
 HMODULE ModuleHandle();
-// Its file path in the ANSI code page; empty when it cannot be found.
-std::string ModulePath();
+// Its full file path, wide, so that a folder name outside the ANSI code page
+// survives; empty when it cannot be found.
+std::basic_string<OLECHAR> ModulePath();
 
 // Live objects and server locks; the module may be unloaded when both are zero.
 void ObjectCreated();
@@ -30,7 +31,7 @@ HRESULT WizardTypeInfo(ITypeInfo** out);
 void EnterModule();
 void LeaveModule();
 template <class F>
-auto Guarded(F&& f) -> decltype(f()) {
+auto WithModuleLock(F&& f) -> decltype(f()) {
     EnterModule();
     struct Leave {
         ~Leave() { LeaveModule(); }

@@ -2,6 +2,8 @@
 // loaded once for its whole life, released when the module is unloaded.
 #include "component/module.h"
 
+#include "component/com_boundary.h"
+
 #include "host/com_ptr.h"
 #include "lptuner_h.h"
 
@@ -45,7 +47,7 @@ void LeaveModule() { LeaveCriticalSection(&state.section); }
 
 HRESULT WizardTypeInfo(ITypeInfo** out) {
     *out = nullptr;
-    return Guarded([&]() -> HRESULT {
+    return WithModuleLock([&]() -> HRESULT {
         if (!state.typeInfo) {
             host::ComPtr<ITypeLib> lib;
             HRESULT hr = LoadRegTypeLib(LIBID_TessaryLib, 1, 0, 0, lib.put());
@@ -61,4 +63,6 @@ HRESULT WizardTypeInfo(ITypeInfo** out) {
 
 }  // namespace lptuner
 
-STDAPI DllCanUnloadNow() { return lptuner::ModuleInUse() ? S_FALSE : S_OK; }
+STDAPI DllCanUnloadNow() {
+    return lptuner::ExceptionsToHResult([]() -> HRESULT { return lptuner::ModuleInUse() ? S_FALSE : S_OK; });
+}

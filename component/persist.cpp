@@ -9,16 +9,22 @@
 // A string is a u32 byte length L and L bytes: L = 0 for a null string, else the
 // UTF-16LE code units and a 16-bit zero (an empty string is L = 2).
 //
-// The stream is outside data. Load reads a string or the pairs into temporaries
-// that grow only with bytes actually read, so a length or count the stream does
-// not back cannot make it allocate: an odd length (1 included), a length or pair
-// count the stream cannot supply, or a negative count ends the load at that
-// field. What was read before stays; the field and those after keep their
-// defaults; Load still succeeds, as for a stream that is merely short.
+// The stream is outside data. Load reads a string into a temporary that grows
+// only with bytes actually read, so a length or count the stream does not back
+// cannot make it allocate: an odd length (1 included), a length or pair count
+// the stream cannot supply, or a negative count ends the load at that field.
+// What was read whole before stays, every complete pair included; the damaged
+// field (or pair) and those after keep their defaults; Load still succeeds, as
+// for a stream that is merely short.
+//
+// Save writes nothing after the first write that fails (or writes short, which
+// is STG_E_MEDIUMFULL) and returns that failure; the object stays dirty unless
+// the whole record was written.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "component/com_boundary.h"
 #include "component/lptuner_wizard.h"
 
 namespace {
@@ -78,19 +84,18 @@ private:
     IStream* stream_;
 };
 
-// Settings items 8 to 13 (version 2). Each string or the whole pair list is
-// stored only once it has been read completely.
+// Settings items 8 to 13 (version 2). Each string, and each pair, is stored
+// only once it has been read completely; a complete pair is backed by its bytes
+// in the stream, so keeping it allocates nothing the stream did not hold.
 void LoadVersion2(Reader& in, WizardSettings& s) {
     if (!in.String(s.schematicName) || !in.String(s.tunerName)) return;
     LONG count;
     if (!in.Int32(count) || count < 0) return;
-    std::vector<ContourMeasurement> pairs;
     for (LONG i = 0; i < count; ++i) {
         ContourMeasurement pair;
         if (!in.String(pair.measurementName) || !in.String(pair.dataFileName)) return;
-        pairs.push_back(std::move(pair));
+        s.contourMeasurements.push_back(std::move(pair));
     }
-    s.contourMeasurements = std::move(pairs);
     if (!in.String(s.measuredDataMeasName)) return;
     in.String(s.tabDataMeasName);
 }
@@ -101,24 +106,34 @@ class Writer {
 public:
     explicit Writer(IStream* stream) : stream_(stream) {}
 
-    HRESULT Bytes(const void* data, ULONG n) { return stream_->Write(data, n, nullptr); }
+    // S_OK, or the first failure: once a write has failed nothing more is written.
+    HRESULT status() const { return status_; }
 
-    HRESULT Int32(LONG value) {
+    void Bytes(const void* data, ULONG n) {
+        if (FAILED(status_)) return;
+        ULONG written = 0;
+        const HRESULT hr = stream_->Write(data, n, &written);
+        if (FAILED(hr))
+            status_ = hr;
+        else if (written != n)
+            status_ = STG_E_MEDIUMFULL;  // a short write: the medium is full
+    }
+
+    void Int32(LONG value) {
         const uint32_t v = static_cast<uint32_t>(value);
         const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
                                     static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-        return Bytes(b, sizeof b);
+        Bytes(b, sizeof b);
     }
 
-    HRESULT Double(double value) {
+    void Double(double value) {
         uint64_t bits;
         std::memcpy(&bits, &value, sizeof bits);
         unsigned char b[8];
         for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(bits >> (8 * i));
-        return Bytes(b, sizeof b);
+        Bytes(b, sizeof b);
     }
 
-    // The bytes follow only when the length was written.
     void String(const host::Bstr& s) {
         if (s.is_null()) {
             Int32(0);
@@ -130,28 +145,35 @@ public:
             bytes[2 * i] = static_cast<unsigned char>(s.get()[i]);
             bytes[2 * i + 1] = static_cast<unsigned char>(s.get()[i] >> 8);
         }
-        if (FAILED(Int32(static_cast<LONG>(bytes.size())))) return;
+        Int32(static_cast<LONG>(bytes.size()));
         Bytes(bytes.data(), static_cast<ULONG>(bytes.size()));
     }
 
 private:
     IStream* stream_;
+    HRESULT status_ = S_OK;
 };
 
 }  // namespace
 
 STDMETHODIMP CLPTunerWizard::GetClassID(CLSID* pClassID) {
-    if (!pClassID) return E_POINTER;
-    *pClassID = CLSID_LPTuner;
-    return S_OK;
+    return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+        if (!pClassID) return E_POINTER;
+        *pClassID = CLSID_LPTuner;
+        return S_OK;
+    });
 }
 
-STDMETHODIMP CLPTunerWizard::IsDirty() { return dirty ? S_OK : S_FALSE; }
+// Dirty: Name was set, or a run's Simulate changed the kept settings, since the
+// last Load or clearing Save.
+STDMETHODIMP CLPTunerWizard::IsDirty() {
+    return lptuner::ExceptionsToHResult([&]() -> HRESULT { return dirty ? S_OK : S_FALSE; });
+}
 
 // A stream too short to hold the version cannot be read either: STG_E_READFAULT.
 STDMETHODIMP CLPTunerWizard::Load(IStream* pStm) {
-    if (!pStm) return E_POINTER;
-    try {
+    return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+        if (!pStm) return E_POINTER;
         settings.Reset();
         Reader in(pStm);
         unsigned char b[4];
@@ -172,18 +194,16 @@ STDMETHODIMP CLPTunerWizard::Load(IStream* pStm) {
         }
         dirty = false;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
+// The host believes what Save answers: a record that was not written whole is
+// a failure, and the object stays dirty so that the next save writes it again.
 STDMETHODIMP CLPTunerWizard::Save(IStream* pStm, BOOL fClearDirty) {
-    if (!pStm) return E_POINTER;
-    try {
-        if (fClearDirty) dirty = false;
+    return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+        if (!pStm) return E_POINTER;
         Writer out(pStm);
-        const HRESULT hr = out.Int32(2);
-        if (FAILED(hr)) return hr;
+        out.Int32(2);
         out.String(name);
         out.Int32(settings.harmonic);
         out.Double(settings.centerMag);
@@ -199,27 +219,29 @@ STDMETHODIMP CLPTunerWizard::Save(IStream* pStm, BOOL fClearDirty) {
         }
         out.String(settings.measuredDataMeasName);
         out.String(settings.tabDataMeasName);
+        if (FAILED(out.status())) return out.status();
+        if (fClearDirty) dirty = false;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 // 76 bytes (the stream with "LPTuner"-sized room for terminators) plus 12 per pair
 // plus 2 per code unit of every string: never less than Save writes.
 STDMETHODIMP CLPTunerWizard::GetSizeMax(ULARGE_INTEGER* pcbSize) {
-    if (!pcbSize) return E_POINTER;
-    ULONGLONG size = 76 + 12 * static_cast<ULONGLONG>(settings.contourMeasurements.size());
-    auto add = [&size](const host::Bstr& s) { size += 2 * static_cast<ULONGLONG>(s.length()); };
-    add(name);
-    add(settings.schematicName);
-    add(settings.tunerName);
-    add(settings.measuredDataMeasName);
-    add(settings.tabDataMeasName);
-    for (const ContourMeasurement& pair : settings.contourMeasurements) {
-        add(pair.measurementName);
-        add(pair.dataFileName);
-    }
-    pcbSize->QuadPart = size;
-    return S_OK;
+    return lptuner::ExceptionsToHResult([&]() -> HRESULT {
+        if (!pcbSize) return E_POINTER;
+        ULONGLONG size = 76 + 12 * static_cast<ULONGLONG>(settings.contourMeasurements.size());
+        auto add = [&size](const host::Bstr& s) { size += 2 * static_cast<ULONGLONG>(s.length()); };
+        add(name);
+        add(settings.schematicName);
+        add(settings.tunerName);
+        add(settings.measuredDataMeasName);
+        add(settings.tabDataMeasName);
+        for (const ContourMeasurement& pair : settings.contourMeasurements) {
+            add(pair.measurementName);
+            add(pair.dataFileName);
+        }
+        pcbSize->QuadPart = size;
+        return S_OK;
+    });
 }

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "component/com_boundary.h"
 #include "component/module.h"
 #include "host/call.h"
 #include "lptuner_h.h"
@@ -63,20 +64,34 @@ std::string GuidText(REFGUID g) {
     return out;
 }
 
+using Wide = std::basic_string<OLECHAR>;
+
+// The script's own text is ASCII.
+Wide Widen(const std::string& ascii) { return Wide(ascii.begin(), ascii.end()); }
+
+// Key paths hold only ASCII (%CLSID% and %LIBID%); values may hold the module's
+// path, which is kept wide from the loader to the registry.
 struct Substitutions {
     std::string clsid = GuidText(CLSID_LPTuner);
     std::string libid = GuidText(LIBID_TessaryLib);
-    std::string module = lptuner::ModulePath();
+    Wide module = lptuner::ModulePath();
 
-    std::string Expand(const char* text) const {
+    std::string ExpandPath(const char* text) const {
         std::string out = text;
-        const std::pair<const char*, const std::string*> marks[] = {
-            {"%CLSID%", &clsid}, {"%LIBID%", &libid}, {"%MODULE%", &module}};
+        const std::pair<const char*, const std::string*> marks[] = {{"%CLSID%", &clsid}, {"%LIBID%", &libid}};
         for (const auto& [mark, value] : marks) {
             const std::string m = mark;
             for (size_t at = out.find(m); at != std::string::npos; at = out.find(m, at + value->size()))
                 out.replace(at, m.size(), *value);
         }
+        return out;
+    }
+
+    Wide ExpandValue(const char* text) const {
+        Wide out = Widen(ExpandPath(text));
+        const Wide mark = Widen("%MODULE%");
+        for (size_t at = out.find(mark); at != Wide::npos; at = out.find(mark, at + module.size()))
+            out.replace(at, mark.size(), module);
         return out;
     }
 };
@@ -96,13 +111,14 @@ private:
     HKEY h_ = nullptr;
 };
 
-LONG SetString(HKEY key, const char* name, const std::string& text) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1));
+LONG SetString(HKEY key, const char* name, const Wide& text) {
+    const Wide wideName = name ? Widen(name) : Wide();
+    return RegSetValueExW(key, name ? wideName.c_str() : nullptr, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>((text.size() + 1) * sizeof(OLECHAR)));
 }
 
 LONG RegisterKey(const ScriptKey& k, const Substitutions& subst) {
-    const std::string path = subst.Expand(k.path);
+    const std::string path = subst.ExpandPath(k.path);
     if (k.removal == Removal::ForceRemove) {
         const LONG status = RegDeleteTreeA(k.root, path.c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
@@ -110,14 +126,15 @@ LONG RegisterKey(const ScriptKey& k, const Substitutions& subst) {
     OpenKey key;
     LONG status = RegCreateKeyExA(k.root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                                   key.put(), nullptr);
-    if (status == ERROR_SUCCESS && k.defaultValue) status = SetString(key.get(), nullptr, subst.Expand(k.defaultValue));
+    if (status == ERROR_SUCCESS && k.defaultValue)
+        status = SetString(key.get(), nullptr, subst.ExpandValue(k.defaultValue));
     for (const NamedValue& v : k.values)
-        if (status == ERROR_SUCCESS && v.name) status = SetString(key.get(), v.name, subst.Expand(v.data));
+        if (status == ERROR_SUCCESS && v.name) status = SetString(key.get(), v.name, subst.ExpandValue(v.data));
     return status;
 }
 
 LONG UnregisterKey(const ScriptKey& k, const Substitutions& subst) {
-    const std::string path = subst.Expand(k.path);
+    const std::string path = subst.ExpandPath(k.path);
     if (k.removal != Removal::NoRemove) {
         const LONG status = RegDeleteTreeA(k.root, path.c_str());
         return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
@@ -138,7 +155,7 @@ SYSKIND ThisSystem() { return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32; }
 }  // namespace
 
 STDAPI DllRegisterServer() {
-    try {
+    return lptuner::ExceptionsToHResult([]() -> HRESULT {
         const Substitutions subst;
         if (subst.module.empty()) return SELFREG_E_CLASS;
         for (const ScriptKey& k : kScript) {
@@ -146,22 +163,18 @@ STDAPI DllRegisterServer() {
             if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
         }
         // The type library this module holds, registered under its plain path.
-        host::Bstr path = host::FromAnsi(subst.module);
         host::ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLibEx(path.get(), REGKIND_NONE, lib.put());
-        if (SUCCEEDED(hr)) hr = RegisterTypeLib(lib.get(), path.get(), nullptr);
+        HRESULT hr = LoadTypeLibEx(subst.module.c_str(), REGKIND_NONE, lib.put());
+        Wide path = subst.module;  // the SDK's RegisterTypeLib takes a non-const path
+        if (SUCCEEDED(hr)) hr = RegisterTypeLib(lib.get(), &path[0], nullptr);
         return hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const _com_error& e) {
-        return e.Error();
-    }
+    });
 }
 
 // Entries already gone count as removed; a key or value that cannot be removed
 // for any other reason makes the result SELFREG_E_CLASS (the rest is still removed).
 STDAPI DllUnregisterServer() {
-    try {
+    return lptuner::ExceptionsToHResult([]() -> HRESULT {
         const Substitutions subst;
         HRESULT result = S_OK;
         for (size_t i = sizeof kScript / sizeof kScript[0]; i-- > 0;)
@@ -172,7 +185,5 @@ STDAPI DllUnregisterServer() {
         const bool gone = hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED || hr == E_INVALIDARG;
         if (FAILED(hr) && !gone && SUCCEEDED(result)) result = SELFREG_E_TYPELIB;
         return result;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

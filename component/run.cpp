@@ -1,6 +1,8 @@
 // Run: the one entry point through which the host starts the wizard.
 #include <memory>
+#include <string>
 
+#include "component/com_boundary.h"
 #include "component/lptuner_wizard.h"
 #include "host/call.h"
 #include "project/lpsetup.h"
@@ -16,6 +18,13 @@ const char* const kSweepFailed = "C++ COM ERROR - Problems simulating active sch
 const char* const kConstantWarning =
     "For at least one measurement, the calculated values at each data point are the same.\n"
     "          Therefore, contours for that measurement may not appear on the graph.";
+
+// A sweep the simulator stopped is not one whose values were constant, though both
+// return 1: the user is told how far it got.
+std::string StoppedWarning(const SweepReport& sweep) {
+    return "The simulation was stopped by the simulator after " + std::to_string(sweep.simulatedPoints) + " of " +
+           std::to_string(sweep.pointCount) + " points.";
+}
 
 HWND AsWindow(LONG handle) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)); }
 
@@ -53,9 +62,23 @@ void ReportComError(const char* message) {
     if (SUCCEEDED(create.query(IID_IErrorInfo, info))) SetErrorInfo(0, info.get());
 }
 
+// What Run shows or reports of an exception that no inner operation caught: a
+// host error in a box captioned with the project name, anything else through
+// error information. Call it only inside a catch block.
+static void ReportRunException() {
+    try {
+        throw;
+    } catch (const _com_error& e) {
+        host::ShowHostError(e);
+    } catch (...) {
+        ReportComError(kUnexpected);
+    }
+}
+
+// The cancelled flag is set first, whatever else is wrong with the call.
 STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
+    if (pFlag) *pFlag = VARIANT_TRUE;
     if (!hostObject || !pFlag) return E_POINTER;
-    *pFlag = VARIANT_TRUE;
     try {
         host::ComPtr<IVexaApplication> app;
         HRESULT hr = hostObject->QueryInterface(IID_IVexaApplication, app.put_void());
@@ -86,7 +109,9 @@ STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
 
         auto dialog = std::make_unique<CLPTunerDlg>(*setup);
         if (dialog->DoModal(GetActiveWindow()) == IDOK) {
-            settings.TakeFromSetup(*setup);
+            // The object is dirty when the dialog's final state differs from the
+            // kept settings: a host that saves only dirty objects keeps them.
+            if (settings.TakeFromSetup(*setup)) dirty = true;
             // Nothing of this run's setup has been simulated yet. The dialog's own
             // builds clear the change flag when they find nothing to rebuild (the
             // stored settings, unchanged), and Simulate must still simulate.
@@ -94,17 +119,21 @@ STDMETHODIMP CLPTunerWizard::Run(IDispatch* hostObject, VARIANT_BOOL* pFlag) {
             long result = setup->RunSweep();
             if (result < 0)
                 ShowRunBox(hostWindow, kSweepFailed, "Error!");
+            else if (result == 1 && setup->lastSweep.stopped)
+                ShowRunBox(hostWindow, StoppedWarning(setup->lastSweep).c_str(), "Warning!");
             else if (result == 1)
                 ShowRunBox(hostWindow, kConstantWarning, "Warning!");
             *pFlag = VARIANT_FALSE;
         }
         // The dialog, then the LPSetup, then the Application go out of scope here.
         return S_OK;
-    } catch (const _com_error& e) {
-        // The locals of the guarded region are gone by now, in reverse order.
-        return static_cast<HRESULT>(host::ShowHostError(e));
     } catch (...) {
-        ReportComError(kUnexpected);
-        return E_FAIL;
+        // The locals of the guarded region are gone by now, in reverse order. The
+        // exception is shown or reported, then turned into the HRESULT by the
+        // component's one policy.
+        return lptuner::ExceptionsToHResult([]() -> HRESULT {
+            ReportRunException();
+            throw;
+        });
     }
 }

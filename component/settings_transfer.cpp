@@ -3,7 +3,20 @@
 // the LPSetup refuses, simply leaves the LPSetup as the project scan left it.
 #include "component/wizard_settings.h"
 
+#include <cstring>
+
 #include "project/lpsetup.h"
+
+namespace {
+
+bool SameString(const host::Bstr& a, const host::Bstr& b) {
+    if (a.is_null() || b.is_null()) return a.is_null() == b.is_null();
+    return a.length() == b.length() && std::memcmp(a.get(), b.get(), sizeof(OLECHAR) * a.length()) == 0;
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
 
 void WizardSettings::Reset() {
     schematicName.reset();
@@ -30,8 +43,32 @@ void WizardSettings::ApplyToSetup(LPSetup& setup) const {
     setup.SetSelectedTabFileMeasurement(setup.FindTabFileMeasurement(tabDataMeasName.get()));
 }
 
+bool WizardSettings::SameAs(const WizardSettings& o) const {
+    if (!SameString(schematicName, o.schematicName) || !SameString(tunerName, o.tunerName) ||
+        contourMeasurements.size() != o.contourMeasurements.size() || harmonic != o.harmonic ||
+        !SameBits(centerMag, o.centerMag) || !SameBits(centerAng, o.centerAng) || !SameBits(radius, o.radius) ||
+        gammaSource != o.gammaSource || !SameString(measuredDataMeasName, o.measuredDataMeasName) ||
+        !SameString(tabDataMeasName, o.tabDataMeasName))
+        return false;
+    for (size_t i = 0; i < contourMeasurements.size(); ++i) {
+        const ContourMeasurement& a = contourMeasurements[i];
+        const ContourMeasurement& b = o.contourMeasurements[i];
+        if (!SameString(a.measurementName, b.measurementName) || !SameString(a.dataFileName, b.dataFileName))
+            return false;
+    }
+    return true;
+}
+
+bool WizardSettings::TakeFromSetup(LPSetup& setup) {
+    WizardSettings taken;
+    taken.Take(setup);
+    const bool changed = !SameAs(taken);
+    *this = std::move(taken);
+    return changed;
+}
+
 // A name whose index is out of range (or whose look-up failed) stays null.
-void WizardSettings::TakeFromSetup(LPSetup& setup) {
+void WizardSettings::Take(LPSetup& setup) {
     Reset();
     auto named = [&setup](long (LPSetup::*get)(long, host::Bstr&) const, long index) {
         host::Bstr name;

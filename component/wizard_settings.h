@@ -19,6 +19,8 @@ public:
     WizardSettings() = default;
     WizardSettings(const WizardSettings&) = delete;
     WizardSettings& operator=(const WizardSettings&) = delete;
+    WizardSettings(WizardSettings&&) = default;
+    WizardSettings& operator=(WizardSettings&&) = default;
 
     // Every field back to its default; the strings and pairs are freed.
     void Reset();
@@ -26,7 +28,12 @@ public:
     // Settings into a fresh LPSetup, before the dialog (each step's result ignored).
     void ApplyToSetup(LPSetup& setup) const;
     // The LPSetup back into the settings, after the dialog ended with Simulate.
-    void TakeFromSetup(LPSetup& setup);
+    // True when that changed them, that is when Save would now write other bytes.
+    bool TakeFromSetup(LPSetup& setup);
+
+    // The same settings as other: the same bytes in the settings stream (a null
+    // string differs from an empty one, doubles compare bit for bit).
+    bool SameAs(const WizardSettings& other) const;
 
     host::Bstr schematicName;
     host::Bstr tunerName;
@@ -38,4 +45,7 @@ public:
     LONG gammaSource = -1;
     host::Bstr measuredDataMeasName;
     host::Bstr tabDataMeasName;
+
+private:
+    void Take(LPSetup& setup);  // the fields from the LPSetup
 };

@@ -1,9 +1,11 @@
 #include "interp/thin_plate_spline_method.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "interp/gauss_jordan.h"
 
@@ -42,12 +44,31 @@ inline double Kernel(double r) {
 }
 
 // The last kernel built, kept alive only by the splines that use it: when
-// the last of them lets go, the matrix is freed. Process-wide and unguarded:
-// splines are used from one thread at a time (the wizard's work all runs on
-// the host's thread). Not thread_local: a destructor registered for a thread
-// from a DLL may run after the DLL has been unloaded.
-std::weak_ptr<const K_ThinPlateSplineMethod::SharedKernel> lastKernel;
-long kernelInversions = 0;
+// the last of them lets go, the matrix is freed. Process-wide, so two sweeps
+// (two wizard objects in two apartments) may reach it from two threads at once:
+// the slot is only read or replaced under its lock, and a kernel, once built,
+// is never changed, so splines on any thread may share it. The lock is held
+// for the exchange of a pointer only, never during an inversion. Not
+// thread_local: a destructor registered for a thread from a DLL may run after
+// the DLL has been unloaded.
+class KernelSlot {
+public:
+    std::shared_ptr<const K_ThinPlateSplineMethod::SharedKernel> Get() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return last_.lock();
+    }
+    void Put(const std::shared_ptr<const K_ThinPlateSplineMethod::SharedKernel>& kernel) {
+        std::lock_guard<std::mutex> hold(lock_);
+        last_ = kernel;
+    }
+
+private:
+    std::mutex lock_;
+    std::weak_ptr<const K_ThinPlateSplineMethod::SharedKernel> last_;
+};
+
+KernelSlot lastKernel;
+std::atomic<long> kernelInversions{0};
 
 std::shared_ptr<const K_ThinPlateSplineMethod::SharedKernel> BuildKernel(
     const std::vector<double>& nodeX, const std::vector<double>& nodeY, double smoothing) {
@@ -141,7 +162,7 @@ K_ThinPlateSplineMethod::K_ThinPlateSplineMethod() : K_UseVectorStorage(0, 1) {
 K_ThinPlateSplineMethod::~K_ThinPlateSplineMethod() = default;
 
 long K_ThinPlateSplineMethod::KernelInversionCount() {
-    return kernelInversions;
+    return kernelInversions.load();
 }
 
 void K_ThinPlateSplineMethod::AddPoint(double x, double y, double z) {
@@ -227,10 +248,10 @@ void K_ThinPlateSplineMethod::Solve() {
         nodeY[k] = (samples[k].y - yMin) * yScale;
     }
 
-    std::shared_ptr<const SharedKernel> shared = lastKernel.lock();
+    std::shared_ptr<const SharedKernel> shared = lastKernel.Get();
     if (!shared || !shared->Matches(nodeX, nodeY, smoothing)) {
         shared = BuildKernel(nodeX, nodeY, smoothing);
-        lastKernel = shared;
+        lastKernel.Put(shared);
     }
     kernel = shared;
     if (!shared->valid) {

@@ -22,8 +22,9 @@ double ThinPlateKernel(double r);
 // measurement of a sweep is sampled at the same gamma points) share one
 // inverted kernel matrix while any of them holds it: only the first of them
 // pays for the inversion, and the results are bit-identical to solving each
-// on its own. The sharing is process-wide and unsynchronised: splines must
-// be used from one thread at a time.
+// on its own. The sharing is process-wide and safe across threads: splines
+// on different threads (two sweeps in two apartments) may fit at once; one
+// spline object is used from one thread at a time.
 class K_ThinPlateSplineMethod : public K_UseVectorStorage {
 public:
     K_ThinPlateSplineMethod();

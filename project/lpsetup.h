@@ -17,6 +17,21 @@
 
 class InterpolatorHolder;
 
+// What the contour grid of one measurement turned out to be.
+enum class GridOutcome {
+    Varied,    // written
+    Constant,  // written; every value equals the first
+    Unfitted,  // the spline gave no number somewhere: nothing was written
+};
+
+// What the last RunSweep did, beyond its result: Run tells a stop by the host from
+// a constant measurement (both return 1) and says how far the sweep got.
+struct SweepReport {
+    bool stopped = false;      // a host call answered S_FALSE
+    long simulatedPoints = 0;  // analyses of gamma points that completed
+    long pointCount = 0;       // gamma points the sweep was to simulate
+};
+
 // Constant names the wizard looks for or creates in the project.
 namespace lpnames {
 extern const OLECHAR* const kLTuner;             // "LTUNER"
@@ -80,6 +95,7 @@ public:
     double centerMagnitude = 0.0;
     double centerAngleDeg = 0.0;
     double radius = 0.95;
+    SweepReport lastSweep;
 
     // ---- project scan (project/scan.cpp) ----
     long InitializeProject();
@@ -127,11 +143,11 @@ public:
     // ---- sweep and contour output (sweep/) ----
     long RunSweep();
     // Writes the contour grid of selected measurement i into its data file. Returns 0
-    // (constant tells whether every grid value equals the first), 1 when DataFiles.Item
-    // answered S_FALSE, the HRESULT of a failed DataFiles.Item, or E_FAIL after writing
-    // a grid the spline could not give numbers for ("nan"), or for an i out of range.
+    // (outcome tells whether the grid was constant, or could not be fitted: then no
+    // data file was looked up, created or written), 1 when DataFiles.Item answered
+    // S_FALSE, the HRESULT of a failed DataFiles.Item, or E_FAIL for an i out of range.
     // Other host errors are thrown to the caller.
     long WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFiles* dataFiles, long dataFileCount,
-                          bool& constant);
+                          GridOutcome& outcome);
     long UpdateContourGraph(const double& minimum, const double& maximum, const long& i);
 };

@@ -43,18 +43,22 @@ host::ComPtr<IVexaMeasurement> FindMeasurement(IVexaMeasurements* measurements, 
 }  // namespace
 
 long LPSetup::WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFiles* dataFiles, long dataFileCount,
-                               bool& constant) {
-    constant = false;
+                               GridOutcome& outcome) {
+    outcome = GridOutcome::Varied;
     if (!InRange(i, selectedMeasurementFileNames.size())) return E_FAIL;
     const BSTR fileName = selectedMeasurementFileNames[static_cast<std::size_t>(i)].get();
     host::Need(dataFiles);
 
-    // A spline that could not be fitted (samples on one line, a value that is not
-    // finite) gives no number anywhere. The data file still gets a well-formed grid
-    // ("nan" values), and the sweep then fails rather than report success.
+    // A spline that could not be fitted (samples on one line, a reading that is not a
+    // number) gives no number anywhere. That is decided before the data file is
+    // touched: a data file of an earlier run, which its contour measurements still
+    // show, keeps its text.
     const std::vector<double> values = contour::Evaluate(holder);
-    const bool fitted = contour::AllNumbers(values);
-    constant = fitted && contour::IsConstant(values);
+    if (!contour::AllNumbers(values)) {
+        outcome = GridOutcome::Unfitted;
+        return 0;
+    }
+    if (contour::IsConstant(values)) outcome = GridOutcome::Constant;
 
     // Only the files that existed before the first measurement of this run are
     // searched: the caller read the count once.
@@ -80,7 +84,7 @@ long LPSetup::WriteContourData(long i, InterpolatorHolder& holder, IVexaDataFile
     const host::Bstr text = host::FromAnsi(contour::Text(values));
     // A host that returned no data file from Add fails here with E_POINTER.
     host::Call(file, &IVexaDataFile::put_Text, text.get());
-    return fitted ? 0 : E_FAIL;
+    return 0;
 }
 
 long LPSetup::UpdateContourGraph(const double& minimum, const double& maximum, const long& i) {

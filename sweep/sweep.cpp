@@ -1,11 +1,15 @@
 // RunSweep: drives the tuner through the gamma point set, reads every measurement
 // chosen for contouring at each point, and hands the fitted values to the contour
 // output. Every step below runs in this order; a stop returns at once, leaving in
-// the project whatever was already changed (the tuner is then not restored).
+// the project whatever was already changed, except the tuner: once the sweep has
+// moved it, a stop or failure puts it back where the user had it.
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "host/call.h"
 #include "interp/interpolator_holder.h"
@@ -89,26 +93,79 @@ struct Track {
     IVexaMeasurement* measurement = nullptr;  // held by validMeasurements
     double maximum = kMaximumStart;
     double minimum = kMinimumStart;
-    bool constant = false;
+    GridOutcome outcome = GridOutcome::Varied;
 };
+
+// Puts the tuner back at its saved values when the sweep ends while the tuner is
+// away from them (a stop or a failure). A best effort: whatever the host answers
+// is ignored, and the result and message of the sweep stand.
+struct TunerRestore {
+    IVexaSimulator* simulator;  // set while the tuner is moved
+    double magnitude;
+    double angle;
+
+    TunerRestore(IVexaSimulator* s, double m, double a) : simulator(s), magnitude(m), angle(a) {}
+    TunerRestore(const TunerRestore&) = delete;
+    TunerRestore& operator=(const TunerRestore&) = delete;
+    ~TunerRestore() {
+        if (!simulator) return;
+        // Each call on its own: a refused magnitude still lets the angle go back.
+        Try([&] { SetVariable(simulator, kMagnitudeVariable, magnitude); });
+        Try([&] { SetVariable(simulator, kAngleVariable, angle); });
+        Try([&] { Analyze(simulator, kAnalyzeAll); });
+    }
+    template <class F>
+    static void Try(F&& f) noexcept {
+        try {
+            f();
+        } catch (...) {
+        }
+    }
+};
+
+// The sweep's own box for measurements whose values could not be fitted.
+void ShowUnfitted(const std::vector<host::Bstr>& names) {
+    std::string list;
+    for (const host::Bstr& name : names) list += (list.empty() ? "" : ", ") + host::ToAnsiLossy(name.get());
+    const std::string text = "The values of " + list +
+                             " could not be fitted over the gamma plane (a reading that is not a number, or gamma "
+                             "points on one line). No contours were written for " +
+                             (names.size() == 1 ? "it, and its data file was left as it was."
+                                                : "them, and their data files were left as they were.");
+    MessageBoxA(nullptr, text.c_str(), host::kProjectName, MB_OK);
+}
 
 }  // namespace
 
 long LPSetup::RunSweep() {
     if (!setupChanged) return 0;
-    return host::Guarded([&]() -> long {
+    // Never read past the point arrays, whatever pointCount says.
+    const long count =
+        std::min<long>(pointCount, static_cast<long>(std::min(pointMagnitudes.size(), pointAnglesDeg.size())));
+    lastSweep = SweepReport();
+    lastSweep.pointCount = std::max(count, 0L);
+    bool ranToEnd = false;
+    const long result = host::Guarded([&]() -> long {
         long r = ActivateGraphWindow(application.get(), lpnames::kPointsGraph);
         if (r != 0) return r;
 
-        // Match the chosen display names against the project's measurements again:
-        // one that was deleted since it was chosen fails the sweep here.
+        // Match the chosen display names against the project's measurements again.
+        // Each must name exactly one: one that was deleted since it was chosen, or
+        // a name that two measurements share (a colon in a source or measurement
+        // name makes that possible), fails the sweep here.
         selectedMeasurementIndices.clear();
         for (const host::Bstr& wanted : selectedMeasurementNames) {
+            long match = -1;
+            int matches = 0;
             for (std::size_t j = 0; j < validMeasurements.size(); ++j) {
                 if (!validMeasurements[j]) continue;
-                if (host::Equal(host::DisplayName(validMeasurements[j].get()).get(), wanted.get()))
-                    selectedMeasurementIndices.push_back(static_cast<long>(j));
+                if (host::Equal(host::DisplayName(validMeasurements[j].get()).get(), wanted.get())) {
+                    match = static_cast<long>(j);
+                    ++matches;
+                }
             }
+            if (matches != 1) return E_FAIL;
+            selectedMeasurementIndices.push_back(match);
         }
         if (static_cast<long>(selectedMeasurementIndices.size()) != selectedMeasurementCount) return E_FAIL;
         if (selectedMeasurementFileNames.size() != selectedMeasurementIndices.size()) return E_FAIL;
@@ -129,9 +186,6 @@ long LPSetup::RunSweep() {
         const double savedMagnitude = host::Get(magParameter, &IVexaParameter::get_Value);
         const double savedAngle = host::Get(angParameter, &IVexaParameter::get_Value);
 
-        // Never read past the point arrays, whatever pointCount says.
-        const long count = std::min<long>(
-            pointCount, static_cast<long>(std::min(pointMagnitudes.size(), pointAnglesDeg.size())));
         if (count < kMinimumPoints) return E_FAIL;
 
         // The marker of the point being simulated, on the points graph.
@@ -164,6 +218,8 @@ long LPSetup::RunSweep() {
                        host::DispatchArg(angParameter.get())) == S_FALSE)
             return 1;
 
+        // From the first point on, any way out of here gives the tuner back.
+        TunerRestore restore{simulator.get(), savedMagnitude, savedAngle};
         for (long k = 0; k < count; ++k) {
             const double magnitude = pointMagnitudes[static_cast<std::size_t>(k)];
             const double angle = kPi * pointAnglesDeg[static_cast<std::size_t>(k)] / 180.0;
@@ -177,6 +233,7 @@ long LPSetup::RunSweep() {
             SetVariable(simulator.get(), kMagnitudeVariable, magnitude);
             SetVariable(simulator.get(), kAngleVariable, angle);
             if (Analyze(simulator.get(), kAnalyzePoint) != 0) return 1;
+            ++lastSweep.simulatedPoints;
 
             for (std::size_t i = 0; i < selected; ++i) {
                 Track& t = tracks[i];
@@ -189,29 +246,42 @@ long LPSetup::RunSweep() {
 
         SetVariable(simulator.get(), kMagnitudeVariable, savedMagnitude);
         SetVariable(simulator.get(), kAngleVariable, savedAngle);
+        restore.simulator = nullptr;  // the tuner holds its own values again
         if (Analyze(simulator.get(), kAnalyzeAll) != 0) return 1;
 
         project = host::Get(application, &IVexaApplication::get_Project);
         ComPtr<IVexaDataFiles> dataFiles = host::Get(project, &IVexaProject::get_DataFiles);
         if (!dataFiles) return E_FAIL;
         const LONG dataFileCount = host::Get(dataFiles, &IVexaDataFiles::get_Count);
+        // A measurement that cannot be fitted gets no data file and no contours; the
+        // others are written as usual, and the sweep fails at its end.
+        std::vector<host::Bstr> unfitted;
         for (std::size_t i = 0; i < selected; ++i) {
             const long index = static_cast<long>(i);
-            r = WriteContourData(index, holders[i], dataFiles.get(), dataFileCount, tracks[i].constant);
+            r = WriteContourData(index, holders[i], dataFiles.get(), dataFileCount, tracks[i].outcome);
             if (r != 0) return r;
+            if (tracks[i].outcome == GridOutcome::Unfitted) {
+                unfitted.push_back(host::Copy(selectedMeasurementNames[i].get()));
+                continue;
+            }
             r = UpdateContourGraph(tracks[i].minimum, tracks[i].maximum, index);
             if (r != 0) return r;
         }
         holders.reset();
+        if (!unfitted.empty()) ShowUnfitted(unfitted);
 
         if (Analyze(simulator.get(), kAnalyzeAll) != 0) return 1;
         r = ActivateGraphWindow(application.get(), lpnames::kContourGraph);
         if (r != 0) return r;
-        setupChanged = false;
+        if (unfitted.empty()) setupChanged = false;
         r = RemovePointsGraph();
         if (r != 0) return r;
+        if (!unfitted.empty()) return E_FAIL;
+        ranToEnd = true;
         for (const Track& t : tracks)
-            if (t.constant) return 1;
+            if (t.outcome == GridOutcome::Constant) return 1;
         return 0;
     });
+    lastSweep.stopped = result == 1 && !ranToEnd;
+    return result;
 }

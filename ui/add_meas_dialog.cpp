@@ -121,6 +121,13 @@ void CAddMeasDlg::OnOK() {
         End(kErrorResult);
         return;
     }
-    main_.AddMeasurementEntry(measurementName.c_str(), fileName.c_str());
+    // A measurement the main list cannot show is taken back, so that list entry i
+    // stays measurement i.
+    if (!main_.AddMeasurementEntry(measurementName.c_str(), fileName.c_str())) {
+        setup_.RemoveSelectedMeasurement(setup_.selectedMeasurementCount - 1);
+        Error(kAddFailed);
+        End(kErrorResult);
+        return;
+    }
     End(IDOK);
 }

@@ -26,6 +26,7 @@ const char* const kGammaMeasurementFailed = "C++ COM ERROR - Problems setting se
 const char* const kTabFileMeasurementFailed =
     "C++ COM ERROR - Problems setting selected tab data file measurement index";
 const char* const kDensityFailed = "C++ COM ERROR - Problems setting tuner density";
+const char* const kSelectedMeasurementFailed = "C++ COM ERROR - Problems getting selected measurement";
 const char* const kRemoveFailed = "C++ COM ERROR - Problems getting number of active measurements";
 const char* const kTooFewPoints =
     "The number of points must be greater than or equal to 3.\n           The settings do not meet this condition.";
@@ -147,7 +148,7 @@ void CLPTunerDlg::OnInitDialog() {
     SetDlgItemTextA(hwnd_, IDC_CENTER_MAG, FormatNumber(setup_.centerMagnitude).c_str());
     SetDlgItemTextA(hwnd_, IDC_CENTER_ANG, FormatNumber(setup_.centerAngleDeg).c_str());
     SetDlgItemTextA(hwnd_, IDC_RADIUS, FormatNumber(setup_.radius).c_str());
-    FillMeasurementList();
+    if (!FillMeasurementList()) return;
     FillGammaList(IDC_MEASURED_DATA, IDC_MEASURED_DATA_LIST, static_cast<long>(setup_.gammaMeasurementNames.size()),
                   false);
     FillGammaList(IDC_TAB_DATA, IDC_TAB_DATA_LIST, static_cast<long>(setup_.tabFileMeasurementNames.size()), true);
@@ -254,13 +255,18 @@ bool CLPTunerDlg::FillTunerList() {
     return true;
 }
 
-// An entry that cannot be got is left out without a message.
-void CLPTunerDlg::FillMeasurementList() {
+// List entry i must be measurement i of the LPSetup, or Remove would take the wrong
+// one: an entry that cannot be got or listed ends the dialog instead of being skipped.
+bool CLPTunerDlg::FillMeasurementList() {
     for (long i = 0; i < setup_.selectedMeasurementCount; ++i) {
         host::Bstr name, file;
-        if (setup_.GetSelectedMeasurement(i, name, file) != 0) continue;
-        AddMeasurementEntry(host::ToAnsiLossy(name.get()).c_str(), host::ToAnsiLossy(file.get()).c_str());
+        if (setup_.GetSelectedMeasurement(i, name, file) != 0 ||
+            !AddMeasurementEntry(host::ToAnsiLossy(name.get()).c_str(), host::ToAnsiLossy(file.get()).c_str())) {
+            ErrorEnd(kSelectedMeasurementFailed);
+            return false;
+        }
     }
+    return true;
 }
 
 // A name that cannot be got leaves no entry and no message; since each entry goes in
@@ -436,14 +442,17 @@ void CLPTunerDlg::OnSetCenterRadius() {
     TakeBuildResult(setup_.BuildGammaPoints(setup_.gammaSource));
 }
 
-void CLPTunerDlg::AddMeasurementEntry(const char* measurementName, const char* dataFileName) {
+bool CLPTunerDlg::AddMeasurementEntry(const char* measurementName, const char* dataFileName) {
     std::string entry = std::string(measurementName ? measurementName : "") + " ----> " +
                         (dataFileName ? dataFileName : "");
     if (entry.size() > kEntryChars) entry.resize(kEntryChars);
-    SendMessageA(Item(IDC_MEASUREMENT_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    const LRESULT added =
+        SendMessageA(Item(IDC_MEASUREMENT_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    if (added < 0) return false;
     if (setup_.selectedMeasurementCount == setup_.validMeasurementCount) EnableWindow(Item(IDC_ADD), FALSE);
     EnableWindow(Item(IDC_REMOVE), TRUE);
     EnableWindow(Item(IDC_REMOVE_ALL), TRUE);
+    return true;
 }
 
 // Entry i of the list is measurement i of the LPSetup: removing from the highest index

@@ -22,8 +22,9 @@ public:
 
     // Appends "measurement ----> data file" to the measurement list and updates Add,
     // Remove and Remove All. Called while the list is filled and by the Add Measurement
-    // dialog once it has added the measurement to the LPSetup.
-    void AddMeasurementEntry(const char* measurementName, const char* dataFileName);
+    // dialog once it has added the measurement to the LPSetup. False when the list box
+    // refused the entry.
+    bool AddMeasurementEntry(const char* measurementName, const char* dataFileName);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -32,7 +33,7 @@ private:
 
     bool FillSchematicList();
     bool FillTunerList();
-    void FillMeasurementList();
+    bool FillMeasurementList();
     void FillGammaList(int radio, int list, long count, bool tabFile);
     bool ApplyHarmonic(long harmonic);
     bool UpdateHarmonicsForTunerType();

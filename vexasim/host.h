@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,10 +39,33 @@ struct ParameterData {
     double value = 0.0;  // base unit: angles in radians
 };
 
+// A circuit element: a SPICE netlist that the circuit engine simulates with the
+// tuner's loads presented at `output` (against ground), where the engine also
+// applies the supply voltage (the element's parameter "Vdd") through an ideal bias
+// feed. The element's parameters are the netlist's .param values.
+struct CircuitData {
+    std::string netlist;      // the netlist's lines (no title, analysis or .end)
+    std::string output;       // the node the tuner loads
+    double frequency = 0.0;   // fundamental, Hz
+    std::string drive;        // the voltage source whose delivered power is the input power
+    double timeLimit = 20.0;  // seconds of simulation per analysis before it fails
+    int maxPeriods = 400;     // periods of the transient before it fails without a steady state
+    int stepsPerPeriod = 200; // largest time step: one period over this
+};
+
 struct ElementData {
     long id = 0;
     std::string name;
     std::vector<ParameterData> parameters;
+    bool hasCircuit = false;
+    CircuitData circuit{};  // meaningful when hasCircuit
+};
+
+// Thrown by an evaluator when the analysis cannot give values (a circuit that does
+// not converge or reach a steady state): Simulator.Analyze then fails with E_FAIL
+// and this description.
+struct AnalysisError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 struct SchematicData {
@@ -89,6 +113,9 @@ struct DataFileData {
     long flag = 0;
     long type = 3;
     std::string text;
+    // Where the host stores the text, relative to the project's folder; empty until
+    // the project is saved. Not the file name: two data files may share that.
+    std::string path;
 };
 
 // What a test or the analysis engine sees of the project, as plain data. Tests
@@ -135,10 +162,15 @@ public:
     void SetTypeInfoVersion(WORD major, WORD minor);
     void SetTypeInfoAvailable(bool available);
 
+    // The call names of every member (see the top of this file), in a fixed order.
+    static const std::vector<std::string>& Members();
+    static bool IsMember(const std::string& call);
+
     // Fault injection: the k-th call (1-based, counted from the injection; 0 = every
     // call) of the named member fails with hr and the description as error info,
     // answers S_FALSE, or answers S_OK with a null object (0 for a number). A faulted
-    // call does nothing else; it is recorded like any other.
+    // call does nothing else; it is recorded like any other. A name that is not one
+    // of Members(), or a negative k, throws std::invalid_argument.
     void InjectFailure(const std::string& call, int k, HRESULT hr, const std::string& description);
     void InjectStop(const std::string& call, int k);
     void InjectNull(const std::string& call, int k);

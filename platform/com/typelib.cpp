@@ -80,6 +80,28 @@ HRESULT LoadFile(const std::string& path, ITypeLib** out) {
     return tl::CreateTypeLib(std::move(lib), out);
 }
 
+// What a registration step holds of a library, released on every exit (a
+// thrown bad_alloc included).
+struct Held {
+    explicit Held(ITypeLib* owner) : owner(owner) {}
+    ~Held() {
+        SysFreeString(text);
+        if (typeAttr) info->ReleaseTypeAttr(typeAttr);
+        if (info) info->Release();
+        if (libAttr) owner->ReleaseTLibAttr(libAttr);
+        if (lib) lib->Release();
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+    ITypeLib* owner;
+    TLIBATTR* libAttr = nullptr;
+    ITypeInfo* info = nullptr;
+    TYPEATTR* typeAttr = nullptr;
+    BSTR text = nullptr;
+    ITypeLib* lib = nullptr;
+};
+
 }  // namespace
 
 extern "C" {
@@ -142,20 +164,25 @@ HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
 HRESULT RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir) {
     if (!ptlib || !szFullPath) return E_INVALIDARG;
     try {
-        TLIBATTR* attr = nullptr;
-        HRESULT hr = ptlib->GetLibAttr(&attr);
-        if (FAILED(hr)) return hr;
-        const std::string libid = GuidText(attr->guid);
-        const std::string version = VersionText(attr->wMajorVerNum, attr->wMinorVerNum);
-        const std::string versionKey = "TypeLib\\" + libid + "\\" + version;
-        const std::string platformKey = versionKey + "\\" + Hex(attr->lcid) + "\\" + kPlatformKey;
-        const std::string flags = Hex(attr->wLibFlags);
-        ptlib->ReleaseTLibAttr(attr);
+        std::string libid, version, versionKey, platformKey, flags;
+        {
+            Held held(ptlib);
+            HRESULT hr = ptlib->GetLibAttr(&held.libAttr);
+            if (FAILED(hr)) return hr;
+            const TLIBATTR* attr = held.libAttr;
+            libid = GuidText(attr->guid);
+            version = VersionText(attr->wMajorVerNum, attr->wMinorVerNum);
+            versionKey = "TypeLib\\" + libid + "\\" + version;
+            platformKey = versionKey + "\\" + Hex(attr->lcid) + "\\" + kPlatformKey;
+            flags = Hex(attr->wLibFlags);
+        }
 
-        BSTR doc = nullptr;
-        ptlib->GetDocumentation(-1, nullptr, &doc, nullptr, nullptr);
-        const std::string help = Narrow(doc);
-        SysFreeString(doc);
+        std::string help;
+        {
+            Held held(ptlib);
+            ptlib->GetDocumentation(-1, nullptr, &held.text, nullptr, nullptr);
+            help = Narrow(held.text);
+        }
 
         if (SetString(versionKey, nullptr, help) != ERROR_SUCCESS ||
             SetString(versionKey + "\\FLAGS", nullptr, flags) != ERROR_SUCCESS ||
@@ -163,25 +190,21 @@ HRESULT RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpD
             SetString(platformKey, nullptr, Narrow(szFullPath)) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
 
+        HRESULT hr = S_OK;
         const UINT count = ptlib->GetTypeInfoCount();
         for (UINT i = 0; i < count; ++i) {
-            ITypeInfo* info = nullptr;
-            if (FAILED(ptlib->GetTypeInfo(i, &info))) continue;
-            TYPEATTR* ta = nullptr;
-            BSTR name = nullptr;
-            if (SUCCEEDED(info->GetTypeAttr(&ta)) && IsAutomationInterface(*ta) &&
-                SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
-                const std::string key = "Interface\\" + GuidText(ta->guid);
-                if (SetString(key, nullptr, Narrow(name)) != ERROR_SUCCESS ||
+            Held held(ptlib);
+            if (FAILED(ptlib->GetTypeInfo(i, &held.info))) continue;
+            if (SUCCEEDED(held.info->GetTypeAttr(&held.typeAttr)) && IsAutomationInterface(*held.typeAttr) &&
+                SUCCEEDED(held.info->GetDocumentation(MEMBERID_NIL, &held.text, nullptr, nullptr, nullptr))) {
+                const std::string key = "Interface\\" + GuidText(held.typeAttr->guid);
+                if (SetString(key, nullptr, Narrow(held.text)) != ERROR_SUCCESS ||
                     SetString(key + "\\ProxyStubClsid", nullptr, kAutomationMarshaler) != ERROR_SUCCESS ||
                     SetString(key + "\\ProxyStubClsid32", nullptr, kAutomationMarshaler) != ERROR_SUCCESS ||
                     SetString(key + "\\TypeLib", nullptr, libid) != ERROR_SUCCESS ||
                     SetString(key + "\\TypeLib", "Version", version) != ERROR_SUCCESS)
                     hr = TYPE_E_REGISTRYACCESS;
             }
-            SysFreeString(name);
-            if (ta) info->ReleaseTypeAttr(ta);
-            info->Release();
         }
         return hr;
     } catch (const std::bad_alloc&) {
@@ -204,24 +227,20 @@ HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lc
                 return TYPE_E_REGISTRYACCESS;
         }
         std::string path;
-        ITypeLib* lib = nullptr;
+        Held library(nullptr);
         if (GetString(versionKey + "\\" + Hex(lcid) + (syskind == SYS_WIN64 ? "\\win64" : "\\win32"), nullptr, path) &&
-            SUCCEEDED(LoadFile(path, &lib))) {
-            const UINT count = lib->GetTypeInfoCount();
+            SUCCEEDED(LoadFile(path, &library.lib))) {
+            const UINT count = library.lib->GetTypeInfoCount();
             for (UINT i = 0; i < count; ++i) {
-                ITypeInfo* info = nullptr;
-                if (FAILED(lib->GetTypeInfo(i, &info))) continue;
-                TYPEATTR* ta = nullptr;
-                if (SUCCEEDED(info->GetTypeAttr(&ta)) && IsAutomationInterface(*ta)) {
-                    const std::string key = "Interface\\" + GuidText(ta->guid);
+                Held held(nullptr);
+                if (FAILED(library.lib->GetTypeInfo(i, &held.info))) continue;
+                if (SUCCEEDED(held.info->GetTypeAttr(&held.typeAttr)) && IsAutomationInterface(*held.typeAttr)) {
+                    const std::string key = "Interface\\" + GuidText(held.typeAttr->guid);
                     std::string owner;
                     if (GetString(key + "\\TypeLib", nullptr, owner) && owner == libid)
                         RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
                 }
-                if (ta) info->ReleaseTypeAttr(ta);
-                info->Release();
             }
-            lib->Release();
         }
         if (RegDeleteTreeA(HKEY_CLASSES_ROOT, versionKey.c_str()) != ERROR_SUCCESS) return TYPE_E_REGISTRYACCESS;
         if (!HasSubkeys(libKey)) RegDeleteTreeA(HKEY_CLASSES_ROOT, libKey.c_str());

@@ -1,7 +1,9 @@
 // Modules are shared objects: LoadLibraryA is dlopen, GetProcAddress is dlsym.
 // A module handle is either what LoadLibraryA returned or the load address of a
 // module (what dladdr reports as its base, the native counterpart of the
-// HINSTANCE a DLL is given); GetModuleFileNameA accepts both.
+// HINSTANCE a DLL is given, and what GetModuleHandleExA finds); the
+// GetModuleFileName functions accept both. Paths are UTF-8, the layer's ANSI
+// code page, and convert to UTF-16 without loss.
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE
 #endif
@@ -97,6 +99,27 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     return reinterpret_cast<FARPROC>(symbol);
 }
 
+// The module that holds an address: the load address of the program or shared
+// object. Only the form that takes no reference is supported.
+BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule) {
+    if (!phModule) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *phModule = nullptr;
+    if (dwFlags != (GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    Dl_info info;
+    if (!lpModuleName || !dladdr(lpModuleName, &info) || !info.dli_fbase) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    *phModule = static_cast<HMODULE>(info.dli_fbase);
+    return TRUE;
+}
+
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
     if (!lpFilename && nSize != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -108,6 +131,38 @@ DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
         return 0;
     }
     return CopyPath(path, lpFilename, nSize);
+}
+
+// As GetModuleFileNameA, in UTF-16: a path that does not fit is truncated to
+// nSize - 1 units and terminated, the result nSize and the last error
+// ERROR_INSUFFICIENT_BUFFER.
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+    if (!lpFilename && nSize != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const std::string path = hModule ? ModulePath(hModule) : ExecutablePath();
+    const int bytes = static_cast<int>(path.size());
+    const int units = path.empty() ? 0 : MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, nullptr, 0);
+    if (units <= 0) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    std::u16string wide(static_cast<size_t>(units), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, &wide[0], units);
+    if (nSize == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (wide.size() >= nSize) {
+        std::memcpy(lpFilename, wide.data(), (nSize - 1) * sizeof(WCHAR));
+        lpFilename[nSize - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nSize;
+    }
+    std::memcpy(lpFilename, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(wide.size());
 }
 
 }  // extern "C"

@@ -201,6 +201,32 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwTy
     });
 }
 
+// The registry keeps narrow text, as RegSetValueExA would store it: the name and
+// REG_SZ or REG_EXPAND_SZ data are converted from UTF-16 to UTF-8 (the ANSI code
+// page of the layer, so nothing is lost); other data is kept as given.
+LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                       DWORD cbData) {
+    if (Reserved != 0 || (!lpData && cbData != 0)) return ERROR_INVALID_PARAMETER;
+    auto narrow = [](const WCHAR* text, size_t units) {
+        std::string out;
+        if (units == 0) return out;
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(units), nullptr, 0, nullptr, nullptr);
+        out.resize(static_cast<size_t>(n > 0 ? n : 0));
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(units), &out[0], n, nullptr, nullptr);
+        return out;
+    };
+    size_t nameUnits = 0;
+    while (lpValueName && lpValueName[nameUnits]) ++nameUnits;
+    const std::string name = narrow(lpValueName, nameUnits);
+    if (dwType != REG_SZ && dwType != REG_EXPAND_SZ)
+        return RegSetValueExA(hKey, name.c_str(), 0, dwType, lpData, cbData);
+    std::vector<WCHAR> units(cbData / sizeof(WCHAR));
+    if (!units.empty()) std::memcpy(units.data(), lpData, units.size() * sizeof(WCHAR));
+    const std::string data = narrow(units.data(), units.size());  // the terminator, when given, comes along
+    return RegSetValueExA(hKey, name.c_str(), 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size()));
+}
+
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                          LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;

@@ -688,25 +688,3 @@ bool FindDialogTemplate(HINSTANCE module, int id, DialogTemplate& dialog, std::s
 }
 
 }  // namespace platform
-
-// The module that holds an address: the load address of the program or shared object,
-// which is what the layer uses as a module handle. Only the form that takes no
-// reference is supported.
-extern "C" BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule) {
-    if (!phModule) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *phModule = nullptr;
-    if (dwFlags != (GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT)) {
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return FALSE;
-    }
-    HMODULE module = platform::ModuleOf(lpModuleName);
-    if (!module) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return FALSE;
-    }
-    *phModule = module;
-    return TRUE;
-}

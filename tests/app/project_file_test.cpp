@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "vexasim/app/data_file_paths.h"
 #include "vexasim/app/project_file.h"
 
 namespace {
@@ -130,6 +131,47 @@ TEST(ProjectFile, HelpersRefuseWhatIsUnsafeOrMalformed) {
     std::vector<uint8_t> out;
     EXPECT_FALSE(vexasim::Base64Decode("A===", out));
     EXPECT_FALSE(vexasim::Base64Decode("AB=A", out));
+}
+
+TEST(ProjectFile, EveryDataFileGetsAPathOfItsOwn) {
+    // Two data files may share a file name; a project pointing two at one path
+    // loads, with a warning naming them.
+    std::string shared = Replace(kGood, "\n  ],\n  \"graphs\"",
+                     ",\n    {\"name\": \"twin\", \"fileName\": \"meas.txt\", \"text\": \"1\"}\n  ],\n  \"graphs\"");
+    EXPECT_EQ(FirstError(shared), "<loaded>");
+
+    vexasim::ProjectData p;
+    auto add = [&](const char* name, const char* fileName, const char* path) {
+        vexasim::DataFileData f;
+        f.name = name;
+        f.fileName = fileName;
+        f.path = path;
+        p.dataFiles.push_back(f);
+    };
+    add("pout_lp", "QuindleIsAHack0.txt", "QuindleIsAHack0.txt");
+    add("pae_lp", "QuindleIsAHack1.txt", "QuindleIsAHack1.txt");
+    add("gain_x", "QuindleIsAHack0.txt", "");      // created by a later run at place 0
+    add("table", "samples.csv", "");               // the name of another output
+    add("de_x", "QuindleIsAHack0.txt", "");
+    add("loads", "loads.txt", "data/loads.txt");  // read from a subfolder
+    add("old_a", "a.txt", "same.txt");
+    add("old_b", "b.txt", "same.txt");
+    std::vector<std::string> warnings = vexasim::SharedPathWarnings(p);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("\"old_a\" and \"old_b\" are stored at one path, \"same.txt\""), std::string::npos)
+        << warnings[0];
+
+    vexasim::AssignDataFilePaths(p, {"amp.json", "samples.csv"});
+    const char* expected[] = {"QuindleIsAHack0.txt", "QuindleIsAHack1.txt", "QuindleIsAHack0-2.txt", "samples-2.csv",
+                              "QuindleIsAHack0-3.txt", "loads.txt", "same.txt", "b.txt"};
+    for (size_t k = 0; k < p.dataFiles.size(); ++k) EXPECT_EQ(p.dataFiles[k].path, expected[k]) << k;
+    EXPECT_TRUE(vexasim::SharedPathWarnings(p).empty());
+    EXPECT_EQ(p.dataFiles[2].fileName, "QuindleIsAHack0.txt");  // the add-in's name stays
+
+    vexasim::ProjectFile file;
+    file.data = p;
+    const std::string saved = vexasim::SerializeProject(file);
+    EXPECT_NE(saved.find("\"path\": \"QuindleIsAHack0-2.txt\""), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "vexasim/app/contours.h"
+#include "vexasim/app/run_results.h"
 #include "vexasim/app/svg.h"
 
 namespace {
@@ -103,7 +104,11 @@ TEST(ContourGrid, NamesGiveTheirLevels) {
 
 TEST(SmithChart, DrawsPointsContoursLegendAndMaximum) {
     vexasim::ProjectData p;
-    p.dataFiles.push_back({0, "pout_lp", "QuindleIsAHack0.txt", -1, 3, GridText(Paraboloid)});
+    vexasim::DataFileData file;
+    file.name = "pout_lp";
+    file.fileName = "QuindleIsAHack0.txt";
+    file.text = GridText(Paraboloid);
+    p.dataFiles.push_back(file);
     vexasim::GraphData g;
     g.name = "Load Pull Data Contour Graph <1>";
     vexasim::MeasurementData contour;
@@ -134,6 +139,89 @@ TEST(SmithChart, DrawsPointsContoursLegendAndMaximum) {
     ASSERT_EQ(stats.problems.size(), 1u);
     EXPECT_EQ(Count(svg, "class=\"maximum\""), 1u);
     EXPECT_EQ(Count(svg, "r=\"2.5\""), 3u);
+}
+
+double Saddle(double x, double y) { return 4.0 + 6.0 * x * y - 3.0 * x + 2.0 * y * y; }
+
+// Two dense measurements (levels every 0.25), drawn once over the whole circle and
+// once with the results of a run whose points cover a disc that misses the top of
+// the paraboloid; a third data file, of an earlier run, is drawn in full.
+TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
+    vexasim::ProjectData p;
+    for (auto [name, f] : {std::pair<const char*, double (*)(double, double)>{"pout_lp", Paraboloid}, {"pae_lp", Saddle},
+                                                                                                 {"old_lp", Paraboloid}}) {
+        vexasim::DataFileData file;
+        file.name = name;
+        file.fileName = std::string(name) + ".txt";
+        file.text = GridText(f);
+        p.dataFiles.push_back(file);
+    }
+    vexasim::GraphData g;
+    g.name = "Load Pull Data Contour Graph";
+    for (const char* m : {"pout_lp|LPCS[9.75,-20,0.25]", "pae_lp|LPCS[16,-8,0.25]", "pout_lp|LPCS[9,-20,1]", "old_lp|LPCS[9,-20,1]"}) {
+        vexasim::MeasurementData contour;
+        contour.source = std::string(m).substr(0, std::string(m).find('|'));
+        contour.name = std::string(m).substr(std::string(m).find('|') + 1);
+        g.measurements.push_back(contour);
+    }
+    vexasim::RunResults run;
+    const double pi = 4.0 * std::atan(1.0);
+    for (int ring = 0; ring <= 4; ++ring)
+        for (int j = 0; j < std::max(1, 6 * ring); ++j)
+            run.swept.push_back({-0.3 + 0.1 * ring * std::cos(j * pi / (3 * ring + 1e-9)),
+                                 -0.2 + 0.1 * ring * std::sin(j * pi / (3 * ring + 1e-9))});
+    run.region = vexasim::Region::Hull(run.swept);
+    vexasim::ContourResult loo;
+    loo.measurement = "PA:Pout";
+    loo.dataFile = "pout_lp";
+    loo.unit = "dB";
+    loo.loo.count = 61;
+    loo.loo.rms = 0.08;
+    loo.loo.largest = -0.31;
+    run.contours.push_back(loo);
+    loo.dataFile = "pae_lp";
+    loo.measurement = "PA:PAE";
+    loo.loo.count = 0;  // no fit
+    run.contours.push_back(loo);
+    run.earlierLevels.insert({"pout_lp", "LPCS[9.75,-20,0.25]"});
+
+    const vexasim::RunResults* const cases[] = {nullptr, &run};
+    for (const vexasim::RunResults* results : cases) {
+        vexasim::RenderStats stats;
+        const std::string svg = vexasim::RenderSmithChart(p, g, &stats, results);
+        EXPECT_TRUE(BalancedXml(svg));
+        EXPECT_EQ(Count(svg, "class=\"swept-point\""), results ? 61u : 0u);
+        EXPECT_EQ(stats.sweptPoints, results ? 61 : 0);
+        // Labels: plenty of them, none on another, none reaching the rim.
+        EXPECT_GT(stats.labels.size(), results ? 8u : 20u);
+        for (size_t a = 0; a < stats.labels.size(); ++a) {
+            const vexasim::Box& b = stats.labels[a];
+            for (double x : {b.x0, b.x1})
+                for (double y : {b.y0, b.y1}) EXPECT_LT(std::hypot(x - 320, y - 320), 280.0 - 3.9) << a;
+            for (size_t c = a + 1; c < stats.labels.size(); ++c) EXPECT_FALSE(vexasim::Overlap(b, stats.labels[c])) << a << " " << c;
+        }
+        // One maximum per data file; those of the run inside its region, both on its
+        // edge (the top of the paraboloid is outside, the saddle has none).
+        EXPECT_EQ(Count(svg, "class=\"maximum\""), 3u);
+        int inside = 0;
+        const std::string marker = "class=\"maximum\"><circle cx=\"";
+        for (size_t at = svg.find(marker); at != std::string::npos; at = svg.find(marker, at + 1)) {
+            const double cx = std::atof(svg.c_str() + at + marker.size());
+            const double cy = std::atof(svg.c_str() + svg.find("cy=\"", at) + 4);
+            const double re = (cx - 320) / 280, im = (320 - cy) / 280;
+            inside += run.region.Contains(re, im, 1e-4);
+        }
+        EXPECT_EQ(inside, results ? 2 : 0);
+        EXPECT_EQ(Count(svg, "(edge)"), results ? 2u : 0u);
+        // Outside the region the lines are drawn faint; each level path is written once.
+        EXPECT_EQ(Count(svg, "<use class=\"outside\""), results ? 3u : 0u);
+        int levels = 0;
+        for (int n : stats.levelsDrawn) levels += n;
+        EXPECT_EQ(Count(svg, "class=\"level\""), static_cast<size_t>(levels));
+        EXPECT_EQ(Count(svg, "PA:Pout  LOO rms 0.08 dB, max 0.31 dB"), results ? 1u : 0u);
+        EXPECT_EQ(Count(svg, "levels of an earlier run"), results ? 1u : 0u);
+        EXPECT_EQ(Count(svg, "PA:PAE  LOO not available"), results ? 1u : 0u);
+    }
 }
 
 }  // namespace

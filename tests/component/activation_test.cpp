@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include "host/call.h"
 #include "lptuner_h.h"
@@ -93,6 +99,48 @@ TEST(ActivationTest, ProgIdActivatesTheBuiltModule) {
 
     ASSERT_EQ(CallExport("DllUnregisterServer"), S_OK);
     EXPECT_EQ(CLSIDFromProgID(OLESTR("Tessary.LPTuner"), &clsid), CO_E_CLASSSTRING);
+}
+
+// A copy of the module in a folder whose name is not ASCII: it registers its
+// own path, read wide, and activation through the registry loads that copy.
+TEST(ActivationTest, AModuleInAFolderWithAWideNameRegistersItsOwnPath) {
+    comtest::ScopedRegistry registry;
+    char base[] = "/tmp/lpt-activation-XXXXXX";
+    ASSERT_NE(mkdtemp(base), nullptr);
+    const std::string folder = std::string(base) + "/wizard-\xCE\xA9";  // "wizard-" and U+03A9
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string copy = folder + "/LPTuner.so";
+    {
+        std::ifstream in(LPT_MODULE_PATH, std::ios::binary);
+        std::ofstream out(copy, std::ios::binary);
+        out << in.rdbuf();
+    }
+    HMODULE module = LoadLibraryA(copy.c_str());
+    ASSERT_NE(module, nullptr);
+    auto registerServer = reinterpret_cast<ServerFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllRegisterServer")));
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(comtest::RegString(HKEY_CLASSES_ROOT, "CLSID\\{5E0C7A42-9B1D-4F63-A8E2-3C71D4B09F15}\\InprocServer32"), copy);
+    EXPECT_EQ(comtest::RegString(HKEY_CLASSES_ROOT, "TypeLib\\{5E0C7A41-9B1D-4F63-A8E2-3C71D4B09F15}\\1.0\\0\\win64"), copy);
+
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    {
+        host::ComPtr<ILPTuner> tuner;
+        ASSERT_EQ(CoCreateInstance(CLSID_LPTuner, nullptr, CLSCTX_INPROC_SERVER, IID_ILPTuner, tuner.put_void()), S_OK);
+        Dl_info info{};
+        ASSERT_NE(dladdr(*reinterpret_cast<void**>(tuner.get()), &info), 0);
+        EXPECT_EQ(std::string(info.dli_fname), copy);
+        // Its IDispatch answers from the type library registered under that path.
+        LPOLESTR names[] = {const_cast<LPOLESTR>(OLESTR("Name"))};
+        DISPID id = 0;
+        EXPECT_EQ(tuner->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, 1);
+    }
+    CoUninitialize();
+    FreeLibrary(module);
+    std::remove(copy.c_str());
+    rmdir(folder.c_str());
+    rmdir(base);
 }
 
 }  // namespace

@@ -155,7 +155,8 @@ TEST(PersistTest, DirtyFollowsNamePutsLoadsAndSaves) {
     const Bytes saved = SaveOf(w.p, TRUE);
     EXPECT_EQ(w->IsDirty(), S_FALSE);
 
-    // Settings changed by a run do not make the object dirty.
+    // Fields changed other than by a run's Simulate or a Name put do not make
+    // the object dirty (the run's own rule is held by the whole-wizard tests).
     w->settings.harmonic = 2;
     w->settings.schematicName = host::Str(OLESTR("Changed"));
     EXPECT_EQ(w->IsDirty(), S_FALSE);
@@ -185,23 +186,31 @@ TEST(PersistTest, VersionThatCannotBeReadFailsTheLoad) {
 }
 
 // Lengths and counts the stream does not back end the load at that field: what
-// came before stays, that field and the rest keep their defaults.
+// came before stays, every complete pair included; that field (or its pair) and
+// the rest keep their defaults.
 TEST(PersistTest, CorruptLengthsAndCountsEndTheLoadAtTheirField) {
     struct Case {
         const char* what;
-        Encoder tail;            // after schematicName "S"
+        Encoder tail;  // after schematicName "S"
         bool tunerRead;
-        size_t pairs;
+        std::vector<std::string> pairs;  // the suffixes of the pairs kept: "M1" with "F1"
     };
     std::vector<Case> cases;
-    cases.push_back({"odd tuner length", Encoder().U32(3).I32(0x41), false, 0});
-    cases.push_back({"tuner length of one", Encoder().U32(1).I32(0x41), false, 0});
-    cases.push_back({"huge tuner length", Encoder().U32(0x7FFFFFFE).Str("T"), false, 0});
-    cases.push_back({"largest tuner length", Encoder().U32(0xFFFFFFFE).Str("T"), false, 0});
-    cases.push_back({"negative count", Encoder().Str("T").I32(-1).Str("M").Str("F"), true, 0});
-    cases.push_back({"count beyond the stream", Encoder().Str("T").I32(1000).Str("M").Str("F"), true, 0});
-    cases.push_back({"odd length in a pair", Encoder().Str("T").I32(1).Str("M").U32(5), true, 0});
-    cases.push_back({"pair string cut short", Encoder().Str("T").I32(1).Str("M").U32(40).Str("F"), true, 0});
+    cases.push_back({"odd tuner length", Encoder().U32(3).I32(0x41), false, {}});
+    cases.push_back({"tuner length of one", Encoder().U32(1).I32(0x41), false, {}});
+    cases.push_back({"huge tuner length", Encoder().U32(0x7FFFFFFE).Str("T"), false, {}});
+    cases.push_back({"largest tuner length", Encoder().U32(0xFFFFFFFE).Str("T"), false, {}});
+    cases.push_back({"negative count", Encoder().Str("T").I32(-1).Str("M1").Str("F1"), true, {}});
+    cases.push_back({"count beyond the stream", Encoder().Str("T").I32(1000).Str("M1").Str("F1"), true, {"1"}});
+    cases.push_back({"odd length in a pair", Encoder().Str("T").I32(1).Str("M1").U32(5), true, {}});
+    cases.push_back({"pair string cut short", Encoder().Str("T").I32(1).Str("M1").U32(40).Str("F1"), true, {}});
+    cases.push_back({"odd length after two pairs",
+                     Encoder().Str("T").I32(3).Str("M1").Str("F1").Str("M2").Str("F2").Str("M3").U32(7).I32(0x41),
+                     true,
+                     {"1", "2"}});
+    cases.push_back({"huge length after a pair", Encoder().Str("T").I32(2).Str("M1").Str("F1").U32(0x7FFFFFFE).Str("M2"),
+                     true,
+                     {"1"}});
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
         Encoder e = Version1Items(2, "N");
@@ -214,7 +223,11 @@ TEST(PersistTest, CorruptLengthsAndCountsEndTheLoadAtTheirField) {
         EXPECT_EQ(w->settings.gammaSource, 3);
         EXPECT_EQ(comtest::Narrow(w->settings.schematicName.get()), "S");
         EXPECT_EQ(comtest::Narrow(w->settings.tunerName.get()), c.tunerRead ? "T" : "<null>");
-        EXPECT_EQ(w->settings.contourMeasurements.size(), c.pairs);
+        ASSERT_EQ(w->settings.contourMeasurements.size(), c.pairs.size());
+        for (size_t i = 0; i < c.pairs.size(); ++i) {
+            EXPECT_EQ(comtest::Narrow(w->settings.contourMeasurements[i].measurementName.get()), "M" + c.pairs[i]);
+            EXPECT_EQ(comtest::Narrow(w->settings.contourMeasurements[i].dataFileName.get()), "F" + c.pairs[i]);
+        }
         EXPECT_TRUE(w->settings.measuredDataMeasName.is_null());
         EXPECT_TRUE(w->settings.tabDataMeasName.is_null());
     }

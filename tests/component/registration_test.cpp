@@ -30,6 +30,13 @@ void SetValue(HKEY root, const std::string& path, const char* name, const std::s
     RegCloseKey(key);
 }
 
+// The module's path in the registry's narrow text (UTF-8, the layer's ANSI code page).
+std::string ModulePathText() {
+    const std::basic_string<OLECHAR> wide = lptuner::ModulePath();
+    EXPECT_FALSE(wide.empty());
+    return host::ToAnsiLossy(host::Bstr::Attach(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()))).get());
+}
+
 const char kAddin[] = "Software\\Norvane\\Vexa\\Addins\\Tessary.LPTuner";
 
 TEST(RegistrationTest, RegistersTheScriptAndTheTypeLibrary) {
@@ -49,7 +56,7 @@ TEST(RegistrationTest, RegistersTheScriptAndTheTypeLibrary) {
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, clsid + "\\ProgID"), "Tessary.LPTuner.1");
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, clsid + "\\VersionIndependentProgID"), "Tessary.LPTuner");
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, clsid + "\\Programmable"));
-    EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32"), lptuner::ModulePath());
+    EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32"), ModulePathText());
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", "ThreadingModel"), "Apartment");
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, clsid + "\\TypeLib"), Text(LIBID_TessaryLib));
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, clsid + "\\Stale"));
@@ -59,7 +66,7 @@ TEST(RegistrationTest, RegistersTheScriptAndTheTypeLibrary) {
     const std::string lib = "TypeLib\\" + Text(LIBID_TessaryLib) + "\\1.0";
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, lib), "Tessary 1.0 Type Library");
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, lib + "\\0\\" + (sizeof(void*) == 8 ? "win64" : "win32")),
-              lptuner::ModulePath());
+              ModulePathText());
     const std::string itf = "Interface\\" + Text(IID_ILPTuner);
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, itf), "ILPTuner");
     EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, itf + "\\TypeLib"), Text(LIBID_TessaryLib));

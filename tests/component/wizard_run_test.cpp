@@ -106,10 +106,58 @@ TEST_F(WizardRun, SimulateWritesContoursAndWarnsAboutTheConstantMeasurement) {
     // The kept settings name what was chosen, for the next run.
     ASSERT_EQ(wizard->settings.contourMeasurements.size(), 2u);
     EXPECT_EQ(wizard->settings.gammaSource, 1);
-    // A run that changed the settings leaves the object clean for the host.
+    // A run that changed the settings makes the object dirty: a host that saves
+    // only dirty objects keeps the user's choices.
     host::ComPtr<IPersistStream> persist;
     ASSERT_EQ(wizard->QueryInterface(IID_IPersistStream, persist.put_void()), S_OK);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+
+    // Every call the wizard made names a member a fault can be injected into.
+    for (const std::string& call : host.Calls()) EXPECT_TRUE(vexasim::Host::IsMember(call)) << call;
+}
+
+// A sweep the simulator stops is not a constant measurement: the user is told how
+// far it got, and the tuner is where it was before.
+TEST_F(WizardRun, AStopIsReportedAsAStopWithThePointsSimulated) {
+    user.Click(IDC_COARSE)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "gain_lp").Click(IDOK)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "flat_lp").Click(IDOK)
+        .Inspect([&](HWND) { host.InjectStop("Simulator.Analyze", 10); })
+        .Click(IDOK);
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_EQ(user.boxes[0].caption, "Warning!");
+    EXPECT_EQ(user.boxes[0].text, "The simulation was stopped by the simulator after 9 of 61 points.");
+    EXPECT_EQ(user.boxes[0].owner, reinterpret_cast<HWND>(static_cast<INT_PTR>(77)));
+    EXPECT_EQ(user.boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(TunerGamma(host.project()), std::polar(0.1, 0.3));
+    EXPECT_EQ(DataFile("gain_lp"), nullptr);
+}
+
+// A measurement that cannot be fitted: the sweep names it, and Run reports the
+// failed sweep; the other measurement is written.
+TEST_F(WizardRun, AnUnfittableMeasurementIsNamedThenTheSweepFails) {
+    int reads = 0;
+    host.SetEvaluator([&](const vexasim::ProjectData& p, const vexasim::MeasurementData& m) {
+        if (m.name == "Flat") return ++reads == 20 ? std::nan("") : 2.5;
+        return wizardtest::Paraboloid(TunerGamma(p));
+    });
+    user.Click(IDC_COARSE)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "gain_lp").Click(IDOK)
+        .Click(IDC_ADD).Select(IDC_VALID_LIST, 0).Type(IDC_FILE_NAME, "flat_lp").Click(IDOK)
+        .Click(IDOK);
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    ASSERT_EQ(user.boxes.size(), 2u);
+    EXPECT_EQ(user.boxes[0].caption, "Tessary");
+    EXPECT_NE(user.boxes[0].text.find("The values of Amp:Flat could not be fitted"), std::string::npos);
+    EXPECT_EQ(user.boxes[1].caption, "Error!");
+    EXPECT_EQ(user.boxes[1].text, "C++ COM ERROR - Problems simulating active schematic");
+    EXPECT_NE(DataFile("gain_lp"), nullptr);
+    EXPECT_EQ(DataFile("flat_lp"), nullptr);
 }
 
 TEST_F(WizardRun, CancelKeepsTheSettingsAndRemovesThePointsGraph) {
@@ -130,6 +178,13 @@ TEST_F(WizardRun, ASecondRunStartsFromTheKeptSettingsAndSimulatesAgain) {
     ASSERT_EQ(Run(flag), S_OK);
     const std::string first = DataFile("gain_lp")->text;
     int analyses = host.AnalyzeCount();
+    // The host saves the changed settings, which clears the dirty flag.
+    host::ComPtr<IPersistStream> persist;
+    ASSERT_EQ(wizard->QueryInterface(IID_IPersistStream, persist.put_void()), S_OK);
+    ASSERT_EQ(persist->IsDirty(), S_OK);
+    host::ComPtr<IStream> saved;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, saved.put()), S_OK);
+    ASSERT_EQ(persist->Save(saved.get(), TRUE), S_OK);
 
     // Nothing changed in the dialog: Simulate at once still sweeps all 61 points.
     host.project().dataFiles.clear();
@@ -141,6 +196,13 @@ TEST_F(WizardRun, ASecondRunStartsFromTheKeptSettingsAndSimulatesAgain) {
     ASSERT_NE(DataFile("gain_lp"), nullptr);
     EXPECT_EQ(DataFile("gain_lp")->text, first);
     EXPECT_TRUE(user.boxes.empty());
+    // The same choices again: nothing for the host to save.
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+
+    // Another grid is a change.
+    user.Click(IDC_FINE).Click(IDOK);
+    ASSERT_EQ(Run(flag), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
 }
 
 }  // namespace

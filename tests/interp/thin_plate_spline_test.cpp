@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "interp/gauss_jordan.h"
 #include "interp/interpolator_holder.h"
 #include "ring_layout.h"
 
@@ -154,6 +155,63 @@ TEST(Tps, SplinesOnTheSameNodesShareOneInversion) {
     smoothed.AddPoint(0.0, 1e-9, 1.0);
     smoothed.Interpolate(0.0, 0.0);
     EXPECT_EQ(K_ThinPlateSplineMethod::KernelInversionCount(), before + 4);
+}
+
+// Samples on one slanted line: the kernel matrix of their nodes is invertible,
+// but the border matrix P^T K^-1 P is not (its x and y columns are the same).
+// The fit fails as a whole, stays stale, and keeps the last affine part.
+TEST(Tps, SingularBorderMatrixLeavesNoFit) {
+    const double nodes[3] = {0.0, 0.5, 1.0};  // normalised: (0,0), (0.5,0.5), (1,1)
+    RowMatrix k(3);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            k[i][j] = i == j ? 0.0 : ThinPlateKernel(std::sqrt(2.0) * std::fabs(nodes[i] - nodes[j]));
+    ASSERT_TRUE(GaussJordanInvert(k.Rows(), 3));
+
+    K_ThinPlateSplineMethod tps;
+    AddRings(tps, 2, ringlayout::Surface);
+    tps.Interpolate(0.0, 0.0);
+    ASSERT_TRUE(tps.FitValid());
+    const double affine[3] = {tps.Affine()[0], tps.Affine()[1], tps.Affine()[2]};
+
+    tps.ClearPoints();
+    for (double t : nodes) tps.AddPoint(t, t - 0.5, 1.0 + t);
+    EXPECT_TRUE(std::isnan(tps.Interpolate(0.7, 0.1)));
+    EXPECT_TRUE(std::isnan(tps.Interpolate(0.5, 0.0)));  // not even at a sample
+    EXPECT_FALSE(tps.FitValid());
+    EXPECT_TRUE(tps.FitStale());
+    EXPECT_EQ(tps.NodeX()[1], 0.5);  // the normalisation is the new one
+    for (int q = 0; q < 3; ++q) EXPECT_TRUE(SameBits(tps.Affine()[q], affine[q])) << q;
+}
+
+// Two splines over the same nodes may share the kernel's inverse. When one of
+// them changes its samples (new values at the same nodes, or new nodes), the
+// other keeps its fit and its values bit for bit, without solving again.
+TEST(Tps, ASplineSharingItsKernelIsUnaffectedByTheOthersChange) {
+    const auto points = ringlayout::Rings(3);
+    K_ThinPlateSplineMethod a, b;
+    for (const auto& p : points) {
+        a.AddPoint(p.x, p.y, ringlayout::Surface(p.x, p.y));
+        b.AddPoint(p.x, p.y, p.x - 2.0 * p.y);
+    }
+    const double probes[3][2] = {{0.1, 0.2}, {-0.5, 0.3}, {0.77, -0.61}};
+    std::vector<double> before;
+    for (const auto& q : probes) {
+        a.Interpolate(q[0], q[1]);
+        before.push_back(b.Interpolate(q[0], q[1]));
+    }
+
+    // a: other values at the same nodes, then a node more.
+    a.ClearPoints();
+    for (const auto& p : points) a.AddPoint(p.x, p.y, p.x * p.y);
+    EXPECT_NEAR(a.Interpolate(points[5].x, points[5].y), points[5].x * points[5].y, 1e-12);
+    a.AddPoint(0.05, 0.07, 3.0);
+    EXPECT_NEAR(a.Interpolate(0.05, 0.07), 3.0, 1e-12);
+
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(SameBits(b.Interpolate(probes[i][0], probes[i][1]), before[i])) << i;
+    EXPECT_EQ(b.SolveCount(), 1);
+    EXPECT_TRUE(b.FitValid());
 }
 
 // The value is the plain sum of the definition, in order, bit for bit.

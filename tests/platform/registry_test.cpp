@@ -106,6 +106,30 @@ TEST(RegistryTest, KeysAndValuesReadBackExactly) {
     EXPECT_NE(file.find("\"Count\"=dword:8000002a"), std::string::npos);
 }
 
+// Wide text is kept as the narrow functions read it back: the name and string
+// data converted to UTF-8 (the layer's ANSI code page), the terminator kept;
+// other data as given.
+TEST(RegistryTest, WideValuesReadBackAsNarrowText) {
+    RegistryScope scope;
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, "Software\\Wide", key), ERROR_SUCCESS);
+    const std::u16string path = u"C:\\wizard-\u03A9\\LPTuner.dll";
+    const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(char16_t));
+    ASSERT_EQ(RegSetValueExW(key.h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()), bytes),
+              ERROR_SUCCESS);
+    DWORD type = 0;
+    EXPECT_EQ(Query(key.h, nullptr, &type), std::string("C:\\wizard-\xCE\xA9\\LPTuner.dll", 25));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    ASSERT_EQ(RegSetValueExW(key.h, u"Gr\u00FC\u00DFe", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(u"%X%"), 8),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Query(key.h, "Gr\xC3\xBC\xC3\x9F" "e", &type), std::string("%X%\0", 4));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+    const BYTE raw[] = {1, 0, 0xFF};
+    ASSERT_EQ(RegSetValueExW(key.h, u"Raw", 0, REG_BINARY, raw, sizeof raw), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key.h, "Raw"), std::string("\x01\0\xFF", 3));
+    EXPECT_EQ(RegSetValueExW(key.h, u"Bad", 1, REG_SZ, raw, 2), ERROR_INVALID_PARAMETER);
+}
+
 TEST(RegistryTest, ClassesRootIsTheMachinesSoftwareClasses) {
     RegistryScope scope;
     Key cls;

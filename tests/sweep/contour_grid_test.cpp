@@ -6,12 +6,6 @@
 
 namespace {
 
-TEST(ContourGrid, CoordinatesComeFromTheIndex) {
-    EXPECT_EQ(contour::Coordinate(0), -1.0);
-    EXPECT_EQ(contour::Coordinate(20), 0.0);
-    EXPECT_EQ(contour::Coordinate(40), 1.0);
-}
-
 TEST(ContourGrid, ConstantMeansEveryValueWithinOneNanoOfTheFirst) {
     std::vector<double> values(contour::kGridValues, 0.0);
     EXPECT_TRUE(contour::IsConstant(values));

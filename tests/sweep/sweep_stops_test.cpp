@@ -1,4 +1,6 @@
 // Where a sweep stops, what it answers, and what it leaves behind.
+#include <algorithm>
+
 #include "sweep_fixture.h"
 
 namespace {
@@ -12,13 +14,21 @@ protected:
         AddMeasurement("Pout", [](Gamma g) { return 10.0 - std::norm(g); });
     }
     LPSetup& PrepareOne() { return Prepare({{"Amp:Pout", "PoutGrid"}}); }
-    bool HasMarker() { return MeasurementsOf("Load Pull Points").back() == "Current Simulation Point:API"; }
+    bool HasMarker() {
+        const std::vector<std::string> shown = MeasurementsOf("Load Pull Points");
+        return !shown.empty() && shown.back() == "Current Simulation Point:API";
+    }
+    void ExpectTunerAtStart() {
+        EXPECT_EQ(TunerValue(0), kStartMag);
+        EXPECT_EQ(TunerValue(1), kStartAng);
+    }
 };
 
 // Checks made before anything is simulated: E_FAIL, no box, no analysis, no marker.
 TEST_F(SweepStopTest, FailsBeforeSimulatingWhenTheSetupCannotBeSwept) {
     const std::function<void(LPSetup&)> breakages[] = {
         [&](LPSetup&) { FindGraph("Load Pull Points")->hasWindow = false; },
+        [&](LPSetup&) { sim.InjectNull("Windows.Item", 1); },
         [&](LPSetup& s) {  // chosen in an earlier run, gone from the project since
             s.AddSelectedMeasurement(host::FromAnsi("Amp:Gone").get(), host::FromAnsi("GoneGrid").get());
         },
@@ -38,42 +48,199 @@ TEST_F(SweepStopTest, FailsBeforeSimulatingWhenTheSetupCannotBeSwept) {
         EXPECT_EQ(MeasurementsOf("Load Pull Points"), (std::vector<std::string>{"Tuner Impedances:API"}));
         EXPECT_TRUE(s.setupChanged);
         EXPECT_TRUE(input.boxes.empty());
+        sim.ClearFaults();
     }
 }
 
-TEST_F(SweepStopTest, AnalysisStopLeavesTheTunerAtThatPoint) {
-    LPSetup& s = PrepareOne();
-    sim.InjectStop("Simulator.Analyze", 5);
-    EXPECT_EQ(s.RunSweep(), 1);
-    EXPECT_TRUE(input.boxes.empty());
-    EXPECT_EQ(TunerValue(0), s.pointMagnitudes[4]);
-    EXPECT_EQ(TunerValue(1), kPi * s.pointAnglesDeg[4] / 180.0);  // radians
-    ASSERT_NE(FindGraph("Load Pull Points"), nullptr);
-    EXPECT_TRUE(HasMarker());
-    const auto& marker = FindGraph("Load Pull Points")->measurements.back();
-    EXPECT_NEAR(marker.points.at(0).first, s.pointMagnitudes[4] * std::cos(TunerValue(1)), 1e-15);
-    EXPECT_NEAR(marker.points.at(0).second, s.pointMagnitudes[4] * std::sin(TunerValue(1)), 1e-15);
+// A colon in a source or measurement name lets two measurements share a display
+// name. A chosen name must match exactly one, or the sweep would contour the
+// wrong values while another chosen name matches none.
+TEST_F(SweepStopTest, EachChosenNameMustMatchExactlyOneMeasurement) {
+    vexasim::MeasurementData a, b;
+    a.source = "Amp:X";
+    a.name = "P";
+    b.source = "Amp";
+    b.name = "X:P";
+    sim.project().graphs.at(0).measurements.push_back(a);
+    sim.project().graphs.at(0).measurements.push_back(b);
+    for (const auto& chosen : {std::vector<std::pair<std::string, std::string>>{{"Amp:X:P", "XGrid"}},
+                               std::vector<std::pair<std::string, std::string>>{{"Amp:X:P", "XGrid"},
+                                                                                {"Amp:Gone", "GoneGrid"}}}) {
+        SCOPED_TRACE(chosen.size());
+        LPSetup& s = Prepare(chosen);
+        const int analyses = sim.AnalyzeCount();
+        EXPECT_EQ(s.RunSweep(), E_FAIL);
+        EXPECT_EQ(sim.AnalyzeCount(), analyses);
+        EXPECT_TRUE(input.boxes.empty());
+    }
     EXPECT_TRUE(sim.project().dataFiles.empty());
-    EXPECT_TRUE(s.setupChanged);
 }
 
-// Gamma points on one line leave the spline without a fit: the data file gets a
-// well-formed grid of "nan", and the sweep fails instead of reporting success.
-TEST_F(SweepStopTest, UnfittableSamplesWriteAWellFormedGridAndFail) {
+// A host call that answers S_FALSE stops the sweep with 1 wherever it is checked.
+// The sweep says it stopped and how many points it simulated, and once it has
+// moved the tuner it gives it back.
+TEST_F(SweepStopTest, EveryStopIsReportedAsAStopAndGivesTheTunerBack) {
+    vexasim::ProjectBuilder(sim).DataFile("Other", "other.txt");
+    struct Case {
+        const char* call;
+        int k;        // counted from the start of the sweep
+        int points;   // simulated before the stop; -1: all of them
+        bool marker;  // the marker is still on the points graph
+    };
+    const Case cases[] = {
+        {"Window.Activate", 1, 0, false},        {"Measurement.SetSize", 1, 0, true},
+        {"Simulator.AddVariable", 1, 0, true},   {"Simulator.AddVariable", 2, 0, true},
+        {"Simulator.Analyze", 1, 0, true},       {"Simulator.Analyze", 5, 4, true},
+        {"Simulator.Analyze", 128, -1, true},    // after the sweep, with the tuner back
+        {"DataFiles.Item", 1, -1, true},         {"Measurements.RemoveAll", 1, -1, true},
+        {"Simulator.Analyze", 129, -1, false},   {"Window.Activate", 2, -1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + "@" + std::to_string(c.k));
+        LPSetup& s = PrepareOne();
+        ASSERT_EQ(s.pointCount, 127);
+        sim.InjectStop(c.call, c.k);
+        EXPECT_EQ(s.RunSweep(), 1);
+        EXPECT_TRUE(s.lastSweep.stopped);
+        EXPECT_EQ(s.lastSweep.simulatedPoints, c.points < 0 ? 127 : c.points);
+        EXPECT_EQ(s.lastSweep.pointCount, 127);
+        EXPECT_TRUE(input.boxes.empty());
+        ExpectTunerAtStart();
+        ASSERT_NE(FindGraph("Load Pull Points"), nullptr);
+        EXPECT_EQ(HasMarker(), c.marker);
+        EXPECT_TRUE(s.setupChanged);
+        sim.ClearFaults();
+    }
+}
+
+TEST_F(SweepStopTest, AStopInsideTheSweepRestoresTheTunerAfterTheLastPoint) {
     LPSetup& s = PrepareOne();
+    sim.InjectStop("Simulator.Analyze", 5);
+    sim.ClearCalls();
+    EXPECT_EQ(s.RunSweep(), 1);
+    // The fifth point was set, its analysis refused, and then the saved values went back.
+    const std::vector<std::string>& calls = sim.Calls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 4, calls.end()),
+              (std::vector<std::string>{"Simulator.Analyze", "Simulator.SetVariable", "Simulator.SetVariable",
+                                        "Simulator.Analyze"}));
+    ExpectTunerAtStart();
+    const auto& marker = FindGraph("Load Pull Points")->measurements.back();
+    const double angle = kPi * s.pointAnglesDeg[4] / 180.0;
+    EXPECT_NEAR(marker.points.at(0).first, s.pointMagnitudes[4] * std::cos(angle), 1e-15);
+    EXPECT_NEAR(marker.points.at(0).second, s.pointMagnitudes[4] * std::sin(angle), 1e-15);
+    EXPECT_TRUE(sim.project().dataFiles.empty());
+}
+
+// The restore is a best effort: its own failure changes neither the result nor
+// the message of the failure that ended the sweep.
+TEST_F(SweepStopTest, AFailedRestoreLeavesTheOriginalFailureStanding) {
+    LPSetup& s = PrepareOne();
+    sim.InjectFailure("Measurement.Value", 3, E_UNEXPECTED, "Analysis results are stale");
+    sim.InjectFailure("Simulator.SetVariable", 7, E_ACCESSDENIED, "The tuner is locked");
+    sim.InjectStop("Simulator.Analyze", 4);
+    EXPECT_EQ(s.RunSweep(), E_UNEXPECTED);
+    ExpectHostErrorBox("Analysis results are stale");
+    EXPECT_FALSE(s.lastSweep.stopped);
+    // The magnitude could not be restored; the angle was.
+    EXPECT_EQ(TunerValue(0), s.pointMagnitudes[2]);
+    EXPECT_EQ(TunerValue(1), kStartAng);
+}
+
+// Objects the sweep checks for: a null answer fails it with E_FAIL and no box.
+TEST_F(SweepStopTest, NullObjectsWhereTheSweepChecksFailIt) {
+    struct Case {
+        const char* call;
+        int k;
+        bool simulated;  // the points were simulated before the failure
+    };
+    const Case cases[] = {
+        {"Measurements.Add", 1, false},  // the marker
+        {"Graph.Traces", 1, false},      {"Traces.Item", 1, false},
+        {"Project.DataFiles", 1, true},  {"Graphs.Add", 1, true},
+        {"Measurements.Add", 2, true},   // the contour measurement
+        {"Graph.Traces", 2, true},       {"Traces.Item", 2, true},
+        {"Windows.Item", 2, true},       // the contour graph's window
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + "@" + std::to_string(c.k));
+        LPSetup& s = PrepareOne();
+        const int analyses = sim.AnalyzeCount();
+        sim.InjectNull(c.call, c.k);
+        EXPECT_EQ(s.RunSweep(), E_FAIL);
+        EXPECT_FALSE(s.lastSweep.stopped);
+        EXPECT_EQ(sim.AnalyzeCount() - analyses >= 127, c.simulated);
+        EXPECT_TRUE(input.boxes.empty());
+        ExpectTunerAtStart();
+        EXPECT_TRUE(s.setupChanged);
+        sim.ClearFaults();
+        sim.project().graphs.erase(
+            std::remove_if(sim.project().graphs.begin(), sim.project().graphs.end(),
+                           [](const vexasim::GraphData& g) { return g.name == "Load Pull Data Contour Graph"; }),
+            sim.project().graphs.end());
+    }
+}
+
+// Nothing chosen to contour: every point is still simulated and the tuner given
+// back, no data file is touched, and without a contour graph from an earlier run
+// the final window look-up fails.
+TEST_F(SweepStopTest, NoMeasurementChosenSimulatesEveryPointAndFailsAtTheEnd) {
+    vexasim::ProjectBuilder(sim).DataFile("Other", "other.txt", 3, "kept");
+    LPSetup& s = Prepare({});
+    const int analyses = sim.AnalyzeCount();
+    EXPECT_EQ(s.RunSweep(), E_FAIL);
+    EXPECT_EQ(sim.AnalyzeCount() - analyses, 127 + 2);
+    EXPECT_EQ(s.lastSweep.simulatedPoints, 127);
+    ExpectTunerAtStart();
+    EXPECT_EQ(sim.project().dataFiles.size(), 1u);
+    EXPECT_EQ(sim.project().dataFiles[0].text, "kept");
+    EXPECT_EQ(FindGraph("Load Pull Data Contour Graph"), nullptr);
+    EXPECT_TRUE(input.boxes.empty());
+}
+
+// A measurement whose spline cannot be fitted (here a reading that is not a number)
+// costs nothing else: its data file, which an earlier contour still shows, keeps
+// its text, every other measurement is written, and the sweep fails at its end
+// with a box that names it.
+TEST_F(SweepStopTest, AnUnfittableMeasurementIsNamedAndTouchesNothing) {
+    int reads = 0;
+    AddMeasurement("Bad", [&](Gamma g) { return ++reads == 7 ? std::nan("") : 1.0 + g.real(); });
+    vexasim::ProjectBuilder(sim)
+        .DataFile("BadGrid", "bad.txt", 3, "earlier grid\n")
+        .Graph("Load Pull Data Contour Graph", 2)
+        .Measurement("BadGrid", "LPCS[3,0,0.25]", 3);
+    LPSetup& s = Prepare({{"Amp:Bad", "BadGrid"}, {"Amp:Pout", "PoutGrid"}});
+    reads = 0;
+    EXPECT_EQ(s.RunSweep(), E_FAIL);
+    EXPECT_FALSE(s.lastSweep.stopped);
+    ASSERT_EQ(input.boxes.size(), 1u);
+    EXPECT_EQ(input.boxes[0].caption, "Tessary");
+    EXPECT_EQ(input.boxes[0].owner, nullptr);
+    EXPECT_EQ(input.boxes[0].text,
+              "The values of Amp:Bad could not be fitted over the gamma plane (a reading that is not a number, or "
+              "gamma points on one line). No contours were written for it, and its data file was left as it was.");
+    EXPECT_EQ(FindDataFile("BadGrid")->text, "earlier grid\n");
+    EXPECT_EQ(GridValues("PoutGrid").size(), 1681u);
+    EXPECT_EQ(MeasurementsOf("Load Pull Data Contour Graph"),
+              (std::vector<std::string>{"BadGrid:LPCS[3,0,0.25]", "PoutGrid:LPCS[11,9,0.25]"}));
+    ExpectTunerAtStart();
+    EXPECT_EQ(FindGraph("Load Pull Points"), nullptr);
+    EXPECT_TRUE(s.setupChanged);  // Simulate again sweeps again
+}
+
+// Gamma points on one line leave no spline fitted at all: no data file is created.
+TEST_F(SweepStopTest, PointsOnOneLineFitNothingAndCreateNoDataFile) {
+    AddMeasurement("Gain", [](Gamma g) { return 3.0 + g.real(); });
+    LPSetup& s = Prepare({{"Amp:Pout", "PoutGrid"}, {"Amp:Gain", "GainGrid"}});
     s.pointMagnitudes = {0.1, 0.3, 0.5, 0.7};
     s.pointAnglesDeg = {0.0, 0.0, 0.0, 0.0};
     s.pointCount = 4;
     EXPECT_EQ(s.RunSweep(), E_FAIL);
-    EXPECT_TRUE(input.boxes.empty());
-    ASSERT_EQ(sim.project().dataFiles.size(), 1u);
-    const std::string& text = sim.project().dataFiles[0].text;
-    std::string row;
-    for (int q = 0; q < 41; ++q) row += "nan ";
-    std::string grid;
-    for (int r = 0; r < 41; ++r) grid += row + "\n";
-    EXPECT_EQ(text, grid);
-    EXPECT_TRUE(s.setupChanged);
+    ASSERT_EQ(input.boxes.size(), 1u);
+    EXPECT_NE(input.boxes[0].text.find("The values of Amp:Pout, Amp:Gain could not be fitted"), std::string::npos);
+    EXPECT_NE(input.boxes[0].text.find("their data files were left as they were."), std::string::npos);
+    EXPECT_TRUE(sim.project().dataFiles.empty());
+    EXPECT_EQ(FindGraph("Load Pull Data Contour Graph"), nullptr);
 }
 
 TEST_F(SweepStopTest, DataFileLookupFailureEndsTheSweepQuietly) {
@@ -82,13 +249,7 @@ TEST_F(SweepStopTest, DataFileLookupFailureEndsTheSweepQuietly) {
     sim.InjectFailure("DataFiles.Item", 1, kLocked, "The data file is locked");
     EXPECT_EQ(s.RunSweep(), kLocked);
     EXPECT_TRUE(input.boxes.empty());  // Run reports the failed sweep itself
-    EXPECT_EQ(TunerValue(0), kStartMag);  // it stopped after the tuner was restored
-    EXPECT_EQ(sim.project().dataFiles.size(), 1u);
-
-    LPSetup& again = PrepareOne();
-    sim.InjectStop("DataFiles.Item", 1);
-    EXPECT_EQ(again.RunSweep(), 1);
-    EXPECT_TRUE(input.boxes.empty());
+    ExpectTunerAtStart();
     EXPECT_EQ(sim.project().dataFiles.size(), 1u);
 }
 
@@ -105,6 +266,7 @@ TEST_F(SweepStopTest, HostErrorsAreShownAndReturned) {
     sim.InjectFailure("Measurement.Value", 3, E_UNEXPECTED, "Analysis results are stale");
     EXPECT_EQ(t.RunSweep(), E_UNEXPECTED);
     ExpectHostErrorBox("Analysis results are stale");
+    ExpectTunerAtStart();
 
     // A data file the host did not create is a null object: E_POINTER, no description.
     input.boxes.clear();
@@ -121,7 +283,7 @@ TEST_F(SweepStopTest, ContourGraphWithoutWindowFailsAtTheEnd) {
     EXPECT_EQ(s.RunSweep(), E_FAIL);
     EXPECT_TRUE(input.boxes.empty());
     EXPECT_EQ(MeasurementsOf("Load Pull Data Contour Graph"), (std::vector<std::string>{"PoutGrid:LPCS[11,9,0.25]"}));
-    EXPECT_EQ(TunerValue(0), kStartMag);
+    ExpectTunerAtStart();
     EXPECT_NE(FindGraph("Load Pull Points"), nullptr);
     EXPECT_TRUE(s.setupChanged);
 }

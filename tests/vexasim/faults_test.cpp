@@ -1,5 +1,7 @@
 // Fault injection: failures with error information, stops, null answers, the k-th
 // call, and the record of calls.
+#include <stdexcept>
+
 #include "tests/vexasim/model_test_util.h"
 
 namespace vexasim::test {
@@ -78,6 +80,16 @@ TEST_F(HostFaults, StoppedCallsHaveNoEffect) {
     EXPECT_EQ(h.AnalyzeCount(), 0);
     EXPECT_EQ(sim->Analyze(0, -1), S_OK);
     EXPECT_EQ(h.AnalyzeCount(), 1);
+}
+
+// A fault for a name that no member records could never fire: it is refused.
+TEST_F(HostFaults, OnlyMembersOfTheModelTakeFaults) {
+    EXPECT_THROW(h.InjectStop("Simulator.Analyse", 1), std::invalid_argument);
+    EXPECT_THROW(h.InjectFailure("Parameter.put_value", 0, E_FAIL, ""), std::invalid_argument);
+    EXPECT_THROW(h.InjectNull("Graphs.Item", -1), std::invalid_argument);
+    EXPECT_TRUE(Host::IsMember("Parameter.put_Value"));
+    EXPECT_TRUE(Host::IsMember("TypeInfo.GetTypeAttr"));
+    EXPECT_FALSE(Host::IsMember("Parameter"));
 }
 
 TEST_F(HostFaults, EveryCallIsRecordedByNameFaultedOrNot) {

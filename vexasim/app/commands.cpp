@@ -14,13 +14,16 @@
 
 #include "host/call.h"
 #include "vexasim/app/contours.h"
+#include "vexasim/app/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
+#include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
+#include "vexasim/app/run_results.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
 #include "vexasim/app/system.h"
-#include "vexasim/device/pa_measurements.h"
+#include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/host.h"
 
 namespace vexasim {
@@ -52,6 +55,7 @@ struct RunOptions {
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
     bool interactive = false;  // a person answers the dialogs: nothing is scripted
+    std::vector<Injection> injections;
     DialogOptions dialog;
 };
 
@@ -132,6 +136,10 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
                 return false;
             }
             o.dialog.measures.push_back({v.substr(0, eq), v.substr(eq + 1)});
+        } else if (a == "--inject") {
+            if (!value(v)) return false;
+            o.injections.emplace_back();
+            if (!ParseInjection(v, o.injections.back(), error)) return false;
         } else if (a == "--script") {
             if (!value(o.dialog.scriptFile)) return false;
         } else if (!a.empty() && a[0] == '-') {
@@ -229,16 +237,17 @@ private:
         auto now = std::chrono::steady_clock::now();
         if (k == 1) start_ = now;
         double elapsed = std::chrono::duration<double>(now - start_).count();
-        double rate = elapsed > 0 ? (k - 1) / elapsed : 0.0;
-        double left = rate > 0 && total >= k ? (total - k) / rate : 0.0;
+        double each = k > 1 ? elapsed / (k - 1) : 0.0;
+        double left = total >= k ? (total - k) * each : 0.0;
         if (tty_) {
-            std::fprintf(stderr, "\ranalysis %ld of %ld  %.0f/s  %.1f s left   ", k, total, rate, left);
+            std::fprintf(stderr, "\ranalysis %ld of %ld  %.3f s each  %.1f s left   ", k, total, each, left);
             printed_ = true;
         } else if (total > 0) {
             int tenth = static_cast<int>(10 * k / total);
             if (tenth > lastTenth_) {
                 lastTenth_ = tenth;
-                std::fprintf(stderr, "analysis %ld of %ld (%d%%)\n", k, total, tenth * 10);
+                std::fprintf(stderr, "analysis %ld of %ld (%d%%), %.3f s each, %.1f s left\n", k, total, tenth * 10,
+                             each, left);
             }
         }
     }
@@ -326,14 +335,23 @@ int RunCommand(const std::vector<std::string>& args) {
         for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
         return Fail("the project was not loaded; nothing was written");
     }
+    for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
     if (o.interactive && (script.size() != 1 || o.dialog.simulate))
         return Fail("--interactive takes no dialog option and no --script: the person sets the dialog");
 
+    for (const auto& sch : file.data.schematics)
+        if (circuit::CircuitElement(sch)) {
+            // ngspice's own output goes beside the outputs, never to the terminal.
+            if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
+            circuit::SetLogFile(o.outDir + "/ngspice.log");
+            break;
+        }
     Host host;
     host.project() = file.data;
-    host.SetEvaluator(pa::DeviceEvaluator());
+    host.SetEvaluator(circuit::HostEvaluator());
+    for (const Injection& injection : o.injections) Inject(host, injection);
     SweepWatcher watcher(host, o.quiet);
     host.SetAnalyzeObserver([&](long a, long b) {
         if (o.analysisDelayMs) SleepMilliseconds(o.analysisDelayMs);
@@ -410,11 +428,22 @@ int RunCommand(const std::vector<std::string>& args) {
                          description.empty() ? "" : ": ", description.c_str());
             status = 1;
         }
-        if (persist) {
+        // A host that keeps the persistence contract: an add-in's settings are
+        // written into the project only when it says they changed since they
+        // were loaded (IsDirty answers S_OK), and always when the project did
+        // not hold them yet. Otherwise the stored bytes stay as they were.
+        const bool stored = addin != file.addins.end() && addin->second.hasSettings;
+        if (persist && (!stored || persist->IsDirty() == S_OK)) {
             host::ComPtr<IStream> stream;
-            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
-                SUCCEEDED(persist->Save(stream.get(), TRUE)))
-                StreamBytes(stream.get(), settings);
+            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) {
+                hr = persist->Save(stream.get(), TRUE);
+                if (FAILED(hr)) {
+                    std::fprintf(stderr, "vexasim: the add-in's settings were not saved (%s)\n", Hex(hr).c_str());
+                    status = 1;
+                } else {
+                    StreamBytes(stream.get(), settings);
+                }
+            }
         }
         host::Bstr name;
         if (SUCCEEDED(run->get_Name(name.put()))) wizardName = host::ToAnsiLossy(name.get());
@@ -425,6 +454,15 @@ int RunCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
 
     // Save the project with what the wizard produced.
+    // The pairs of the settings the project now holds: those just saved, or the
+    // stored ones the add-in left unchanged.
+    const auto held = file.addins.find(o.addin);
+    const bool keepsStored = settings.empty() && held != file.addins.end() && held->second.hasSettings;
+    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(keepsStored ? held->second.settings : settings);
+    RunResults results = AnalyseRun(host.project(), watcher.table, pairs);
+    for (const auto& w : RewrittenContourWarnings(file.data, host.project(), results))
+        std::fprintf(stderr, "vexasim: %s\n", w.c_str());
+    const RunResults* simulated = watcher.table.rows.empty() ? nullptr : &results;
     file.data = host.project();
     AddinState& state = file.addins[o.addin];
     state.hasName = true;
@@ -435,25 +473,30 @@ int RunCommand(const std::vector<std::string>& args) {
     }
     if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
     std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
+    std::set<std::string> outputs = {projectName, "samples.csv"};
+    for (const auto& g : file.data.graphs)
+        if (g.type == 2) outputs.insert(SvgFileName(g.name));
+    AssignDataFilePaths(file.data, outputs);
     for (const auto& f : file.data.dataFiles) {
         if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
-        if (!WriteFileAtomically(o.outDir + "/" + f.fileName, f.text, error)) return Fail(error, 1);
+        if (!WriteFileAtomically(o.outDir + "/" + f.path, f.text, error)) return Fail(error, 1);
     }
-    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(settings);
     if (!watcher.table.rows.empty()) {
         std::vector<std::string> columns;
         for (const auto& p : pairs) columns.push_back(p.first);
+        for (const auto& p : pairs) columns.push_back(p.first + " LOO");
+        AddLeaveOneOutColumns(watcher.table, results);
         if (!WriteFileAtomically(o.outDir + "/samples.csv", SamplesCsv(watcher.table, columns), error))
             return Fail(error, 1);
     }
     for (const auto& g : file.data.graphs) {
         if (g.type != 2) continue;
-        if (!WriteFileAtomically(o.outDir + "/" + SvgFileName(g.name), RenderSmithChart(file.data, g), error))
+        if (!WriteFileAtomically(o.outDir + "/" + SvgFileName(g.name), RenderSmithChart(file.data, g, nullptr, simulated), error))
             return Fail(error, 1);
     }
     if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
     if (!watcher.table.rows.empty())
-        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table).c_str(), stdout);
+        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table, simulated).c_str(), stdout);
     if (!o.quiet) std::fprintf(stderr, "outputs written to %s\n", o.outDir.c_str());
     return status;
 }
@@ -477,10 +520,15 @@ int RenderCommand(const std::vector<std::string>& args) {
         for (const auto& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
         return 2;
     }
+    for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
+    RunResults results;
+    std::string note;
+    const bool haveSamples = ResultsBesideProject(project, file, results, note);
+    if (!haveSamples) std::fprintf(stderr, "vexasim: %s\n", note.c_str());
     for (const auto& g : file.data.graphs) {
         if (g.type != 2 || (!graph.empty() && g.name != graph)) continue;
         RenderStats stats;
-        std::string svg = RenderSmithChart(file.data, g, &stats);
+        std::string svg = RenderSmithChart(file.data, g, &stats, haveSamples ? &results : nullptr);
         for (const auto& p : stats.problems) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
         std::string error;
         if (!WriteFileAtomically(out, svg, error)) return Fail(error, 1);

@@ -69,13 +69,17 @@ std::vector<double> ContourLevels(double top, double bottom, double step) {
 }
 
 GridMax MaximumInsideUnitCircle(const ContourGrid& grid) {
+    return MaximumWhere(grid, [](double, double) { return true; });
+}
+
+GridMax MaximumWhere(const ContourGrid& grid, const std::function<bool(double re, double im)>& inside) {
     GridMax m;
     int ties = 0;
     for (int r = 0; r < ContourGrid::kSize; ++r)
         for (int q = 0; q < ContourGrid::kSize; ++q) {
             double x = ContourGrid::Coordinate(q), y = ContourGrid::Coordinate(r);
             double v = grid.At(r, q);
-            if (x * x + y * y > 1.0 + 1e-12 || !std::isfinite(v)) continue;
+            if (x * x + y * y > 1.0 + 1e-12 || !std::isfinite(v) || !inside(x, y)) continue;
             if (!m.found || v > m.value) {
                 m.found = true;
                 m.value = v;

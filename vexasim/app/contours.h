@@ -1,6 +1,7 @@
 // The 41 x 41 contour grids the wizard writes into data files: parsing them back,
 // their maximum inside the unit circle, and contour lines by marching squares.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct GridMax {
 // The largest grid value at a point with |gamma| <= 1; where several points share it,
 // the mean of their positions.
 GridMax MaximumInsideUnitCircle(const ContourGrid& grid);
+// The same over the grid points inside the unit circle for which `inside` holds.
+GridMax MaximumWhere(const ContourGrid& grid, const std::function<bool(double re, double im)>& inside);
 
 struct Segment {
     double x1, y1, x2, y2;  // gamma plane coordinates

@@ -26,6 +26,7 @@ void Usage(FILE* to) {
         "              [--center MAG@ANGLE] [--radius R] [--measured-data NAME] [--tab-data NAME]\n"
         "              [--measure SOURCE:NAME=DATAFILE]... [--remove-all] [--script FILE]\n"
         "              [--simulate] [--quiet] [--analysis-delay MS]\n"
+        "              [--inject OBJECT.MEMBER[@N]=RESULT[:DESCRIPTION]]...\n"
         "  vexasim render PROJECT [--graph NAME] -o FILE.svg\n"
         "The registry is the file named by PLATFORM_REGISTRY.\n",
         to);

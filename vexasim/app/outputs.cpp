@@ -1,12 +1,12 @@
 #include "vexasim/app/outputs.h"
 
 #include <cmath>
-#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "vexasim/app/contours.h"
+#include "vexasim/app/run_results.h"
 
 namespace vexasim {
 
@@ -53,32 +53,26 @@ double DisplayValue(const ProjectData& project, long unitType, double base) {
     return base;
 }
 
-namespace {
-std::string Describe(double re, double im) {
-    std::complex<double> g(re, im);
-    std::complex<double> z = 50.0 * (1.0 + g) / (1.0 - g);
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "gamma %.3f at %.1f deg, Z = %.2f %c j%.2f ohm", std::abs(g),
-                  std::arg(g) * 180.0 / (4.0 * std::atan(1.0)), z.real(), z.imag() < 0 ? '-' : '+',
-                  std::fabs(z.imag()));
-    return buf;
-}
-}  // namespace
-
 std::string Summary(const ProjectData& project, const std::string& measurement, const std::string& dataFileName,
-                    const SampleTable& samples) {
+                    const SampleTable& samples, const RunResults* results) {
     std::string out = measurement + " (data file " + dataFileName + ")\n";
+    const Region region = results ? results->region : Region();
     char buf[64];
     const DataFileData* file = nullptr;
     for (const auto& f : project.dataFiles)
         if (f.name == dataFileName) file = &f;
     ContourGrid grid;
     std::string error;
+    bool edge = false;
     if (file && ParseContourGrid(file->text, grid, error)) {
-        GridMax m = MaximumInsideUnitCircle(grid);
+        bool onEdge = false;
+        GridMax m = RegionMaximum(grid, region, onEdge);
         if (m.found) {
             std::snprintf(buf, sizeof buf, "%.4f", m.value);
-            out += "  contour grid maximum " + std::string(buf) + " at " + Describe(m.re, m.im) + "\n";
+            out += "  contour grid maximum " + std::string(buf) + " at " + DescribeGamma(m.re, m.im) + "\n";
+            edge = onEdge;
+        } else if (!region.Empty()) {
+            out += "  contour grid: no grid point inside the simulated region\n";
         }
     } else {
         out += "  contour grid: " + (file ? error : std::string("no data file")) + "\n";
@@ -92,12 +86,13 @@ std::string Summary(const ProjectData& project, const std::string& measurement, 
             (!best || s.values[column] > best->values[column]))
             best = &s;
     if (best) {
-        const double pi = 4.0 * std::atan(1.0);
+        const GammaPoint g = SamplePoint(*best);
         std::snprintf(buf, sizeof buf, "%.4f", best->values[column]);
-        out += "  sample maximum       " + std::string(buf) + " at " +
-               Describe(best->magnitude * std::cos(best->angleDeg * pi / 180), best->magnitude * std::sin(best->angleDeg * pi / 180)) +
-               "\n";
+        out += "  sample maximum       " + std::string(buf) + " at " + DescribeGamma(g.re, g.im) + "\n";
+        edge = edge || (!region.Empty() && region.DepthOf(g.re, g.im) < 1e-9);
     }
+    if (edge) out += "  " + std::string(kOnEdgeText) + "\n";
+    if (const ContourResult* c = results ? results->ForDataFile(dataFileName) : nullptr) out += "  " + LooText(*c) + "\n";
     return out;
 }
 

@@ -29,10 +29,14 @@ std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>&
 // unit type ("dBm": +30 on dBW; "mW": x1000 on W), as the wizard converts it.
 double DisplayValue(const ProjectData& project, long unitType, double base);
 
+struct RunResults;
+
 // Summary lines for one contoured measurement: the maximum of its contour grid
-// inside the unit circle and of its raw samples, each with gamma and impedance.
+// inside the simulated region (the unit circle without results) and of its raw
+// samples, each with gamma and impedance, a note on a maximum at the region's edge,
+// and the spline's leave-one-out error.
 std::string Summary(const ProjectData& project, const std::string& measurement, const std::string& dataFileName,
-                    const SampleTable& samples);
+                    const SampleTable& samples, const RunResults* results = nullptr);
 
 // A file name for a graph's SVG: the graph name with anything but letters, digits,
 // '-', '_' and '.' replaced by '_'.

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vexasim/app/circuit_element.h"
 #include "vexasim/app/system.h"
 #include "vexasim/device/pa_measurements.h"
 
@@ -115,7 +116,7 @@ bool IsSafeRelativePath(const std::string& p) {
     return p.find(':') == std::string::npos;
 }
 
-void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
+void ParseSchematics(Checker& c, const json& root, const std::string& baseDir, ProjectData& d) {
     const json* list = nullptr;
     if (!c.Array(root, "schematics", "", list, false)) return;
     std::set<std::string> names;
@@ -131,7 +132,7 @@ void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
             for (size_t k = 0; k < elements->size(); ++k) {
                 const json& je = (*elements)[k];
                 std::string ep = Checker::At(place + ".elements", k);
-                if (!c.Object(je, ep, {"name", "parameters"})) continue;
+                if (!c.Object(je, ep, {"name", "parameters", "circuit"})) continue;
                 ElementData e;
                 c.NonEmptyString(je, "name", ep, e.name);
                 auto params = je.find("parameters");
@@ -154,6 +155,13 @@ void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
                         }
                     }
                 }
+                auto circuit = je.find("circuit");
+                if (circuit != je.end()) {
+                    std::vector<std::string> problems;
+                    ParseCircuit(*circuit, ep + ".circuit", baseDir, e, e.circuit, problems);
+                    for (const std::string& p : problems) c.Error("", p);
+                    e.hasCircuit = true;
+                }
                 s.elements.push_back(std::move(e));
             }
         }
@@ -164,7 +172,7 @@ void ParseSchematics(Checker& c, const json& root, ProjectData& d) {
 void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, ProjectData& d) {
     const json* list = nullptr;
     if (!c.Array(root, "dataFiles", "", list, false)) return;
-    std::set<std::string> names, files;
+    std::set<std::string> names;
     for (size_t i = 0; i < list->size(); ++i) {
         const json& jd = (*list)[i];
         std::string place = Checker::At("dataFiles", i);
@@ -173,10 +181,10 @@ void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, Pr
         if (c.NonEmptyString(jd, "name", place, f.name) && !names.insert(f.name).second)
             c.Error(place + ".name", "a data file named \"" + f.name + "\" already exists");
         if (c.NonEmptyString(jd, "fileName", place, f.fileName)) {
+            // Two data files may share a file name (the wizard names the files it creates
+            // by their place in its list); where each is stored is its path.
             if (!IsPlainFileName(f.fileName))
                 c.Error(place + ".fileName", "must be a plain file name without folders");
-            else if (!files.insert(f.fileName).second)
-                c.Error(place + ".fileName", "\"" + f.fileName + "\" is used by another data file");
         }
         c.Integer(jd, "type", place, f.type, false);
         c.Integer(jd, "flag", place, f.flag, false);
@@ -189,6 +197,7 @@ void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, Pr
                 c.Error(place + ".path", "must be a relative path inside the project's folder");
             else if (!ReadFile(baseDir.empty() ? path : baseDir + "/" + path, f.text))
                 c.Error(place + ".path", "cannot read \"" + path + "\"");
+            f.path = path;
         }
         d.dataFiles.push_back(std::move(f));
     }
@@ -364,7 +373,7 @@ bool ParseProject(const std::string& text, const std::string& where, const std::
     out = ProjectFile();
     c.String(root, "name", "", out.data.name, false);
     ParseUnits(c, root, out.data);
-    ParseSchematics(c, root, out.data);
+    ParseSchematics(c, root, baseDir, out.data);
     ParseDataFiles(c, root, baseDir, out.data);
     ParseGraphs(c, root, out.data);
     ParseAddins(c, root, out);
@@ -380,7 +389,7 @@ bool LoadProjectFile(const std::string& path, ProjectFile& out, std::vector<std:
     }
     size_t slash = LastSeparator(path);
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-    return ParseProject(text, name, dir, out, errors);
+    return ParseProject(text, name, dir, out, errors) && CheckCircuits(out.data, name, errors);
 }
 
 std::string SerializeProject(const ProjectFile& p) {
@@ -395,7 +404,9 @@ std::string SerializeProject(const ProjectFile& p) {
         for (const auto& e : s.elements) {
             json params = json::object();
             for (const auto& prm : e.parameters) params[prm.name] = ParameterValue(prm);
-            elements.push_back({{"name", e.name}, {"parameters", params}});
+            json element = {{"name", e.name}, {"parameters", params}};
+            if (e.hasCircuit) element["circuit"] = CircuitJson(e.circuit);
+            elements.push_back(std::move(element));
         }
         schematics.push_back({{"name", s.name}, {"elements", elements}});
     }
@@ -409,7 +420,8 @@ std::string SerializeProject(const ProjectFile& p) {
     root["graphs"] = graphs;
     json files = json::array();
     for (const auto& f : p.data.dataFiles)
-        files.push_back({{"name", f.name}, {"fileName", f.fileName}, {"type", f.type}, {"flag", f.flag}, {"path", f.fileName}});
+        files.push_back({{"name", f.name}, {"fileName", f.fileName}, {"type", f.type}, {"flag", f.flag},
+                         {"path", f.path.empty() ? f.fileName : f.path}});
     root["dataFiles"] = files;
     json addins = json::object();
     for (const auto& a : p.addins) {

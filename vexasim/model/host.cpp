@@ -58,7 +58,15 @@ void Host::SetTypeInfoVersion(WORD major, WORD minor) {
 
 void Host::SetTypeInfoAvailable(bool available) { impl_->state->typeInfoAvailable = available; }
 
+namespace {
+void CheckFault(const std::string& call, int k) {
+    if (!Host::IsMember(call)) throw std::invalid_argument("no host member is called \"" + call + "\"");
+    if (k < 0) throw std::invalid_argument("a fault is for call 1 on, or for every call (0)");
+}
+}  // namespace
+
 void Host::InjectFailure(const std::string& call, int k, HRESULT hr, const std::string& description) {
+    CheckFault(call, k);
     Fault f;
     f.call = call;
     f.k = k;
@@ -69,6 +77,7 @@ void Host::InjectFailure(const std::string& call, int k, HRESULT hr, const std::
 }
 
 void Host::InjectStop(const std::string& call, int k) {
+    CheckFault(call, k);
     Fault f;
     f.call = call;
     f.k = k;
@@ -77,6 +86,7 @@ void Host::InjectStop(const std::string& call, int k) {
 }
 
 void Host::InjectNull(const std::string& call, int k) {
+    CheckFault(call, k);
     Fault f;
     f.call = call;
     f.k = k;

@@ -143,7 +143,12 @@ void Analyze(State& state) {
     for (GraphData& g : project.graphs) {
         for (MeasurementData& m : g.measurements) {
             if (m.resultType != 1 || !namesSchematic(m.source)) continue;
-            const double value = state.evaluator(project, m);
+            double value = 0.0;
+            try {
+                value = state.evaluator(project, m);
+            } catch (const AnalysisError& e) {
+                Fail(E_FAIL, e.what());
+            }
             if (m.points.empty()) {
                 m.points.resize(1);
                 m.xValues.resize(1, 1.0);

@@ -16,6 +16,12 @@ typedef struct _RTL_CRITICAL_SECTION {
 
 typedef INT_PTR(WINAPI* FARPROC)();
 
+// The module that holds an address, which is how code finds its own module.
+// Only FROM_ADDRESS with UNCHANGED_REFCOUNT is supported.
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
+
 extern "C" {
 // The native layer's ANSI code page is UTF-8: CP_ACP and CP_UTF8 behave alike.
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
@@ -29,6 +35,8 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 BOOL FreeLibrary(HMODULE hLibModule);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 
 void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
@@ -40,3 +48,4 @@ LONG InterlockedDecrement(LONG volatile* Addend);
 }
 #define LoadLibrary LoadLibraryA
 #define GetModuleFileName GetModuleFileNameA
+#define GetModuleHandleEx GetModuleHandleExA

@@ -215,12 +215,6 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #endif
 
-// kernel32: the module that holds an address, which is how code finds the module
-// whose resources it uses. Only FROM_ADDRESS with UNCHANGED_REFCOUNT is supported.
-#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
-#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
-#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
-
 extern "C" {
 INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                         LPARAM dwInitParam);
@@ -239,7 +233,6 @@ BOOL IsWindowEnabled(HWND hWnd);
 BOOL IsWindow(HWND hWnd);
 LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex);
 LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
-BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 }
 #define DialogBoxParam DialogBoxParamA
 #define SendMessage SendMessageA
@@ -249,4 +242,3 @@ BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 #define GetWindowText GetWindowTextA
 #define GetWindowLongPtr GetWindowLongPtrA
 #define SetWindowLongPtr SetWindowLongPtrA
-#define GetModuleHandleEx GetModuleHandleExA

@@ -1,5 +1,5 @@
 // The fuzzing entry point for IPersistStream::Load. Built with clang's libFuzzer by
-// scripts/fuzz-load; the regular build runs it over the corpus next to it.
+// scripts/ci-fuzz; the regular build runs it over the corpus next to it.
 //
 // For any input, Load must not crash or leak, and the settings it keeps must be
 // stable: once saved and reloaded, saving and reloading again changes nothing.

@@ -1,0 +1,207 @@
+// The circuit engine against physics that no tuning of it can fake: the
+// available power of a linear source at its conjugate match, the closed-form
+// device's class-A results, the class-B efficiency of pi/4, and the loads that
+// the termination presents, measured on the simulated waveforms themselves.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "vexasim/app/contours.h"
+
+#include "vexasim/circuit/engine.h"
+#include "vexasim/device/pa_model.h"
+
+namespace {
+
+using Complex = std::complex<double>;
+const double kPi = 4.0 * std::atan(1.0);
+const double kF0 = 14e6;
+
+vexasim::CircuitData Circuit(const std::string& netlist) {
+    vexasim::CircuitData c;
+    c.netlist = netlist;
+    c.output = "d";
+    c.frequency = kF0;
+    c.drive = "Vin";
+    return c;
+}
+
+Complex GammaOf(Complex z) { return (z - 50.0) / (z + 50.0); }
+
+circuit::Outputs Simulate(const vexasim::CircuitData& c, const circuit::Params& params, const circuit::Loads& loads) {
+    circuit::Outputs out;
+    std::string error;
+    EXPECT_TRUE(circuit::SimulateCircuit(c, params, loads, out, error)) << error;
+    return out;
+}
+
+circuit::Loads Fundamental(Complex gamma) {
+    circuit::Loads loads;
+    loads.gamma[0] = gamma;
+    return loads;
+}
+
+// Phasor n of a sampled period by its own means: the samples resampled on a
+// uniform grid by linear interpolation and summed (a plain DFT).
+Complex Dft(const std::vector<circuit::Sample>& s, bool current, int n) {
+    const double t0 = s.front().t, period = s.back().t - t0;
+    const int points = 1 << 14;
+    Complex sum(0.0, 0.0);
+    size_t k = 1;
+    for (int p = 0; p < points; ++p) {
+        const double t = t0 + period * p / points;
+        while (k + 1 < s.size() && s[k].t < t) ++k;
+        const double f = (t - s[k - 1].t) / (s[k].t - s[k - 1].t);
+        const double a = current ? s[k - 1].i : s[k - 1].v, b = current ? s[k].i : s[k].v;
+        sum += (a + f * (b - a)) * std::polar(1.0, -2.0 * kPi * n * (t - t0) / period);
+    }
+    return 2.0 * sum / static_cast<double>(points);
+}
+
+// The reflection coefficient the termination presented at harmonic n.
+Complex MeasuredGamma(const circuit::Outputs& out, int n) {
+    const Complex v = Dft(out.lastPeriod, false, n), i = Dft(out.lastPeriod, true, n);
+    return (v - 50.0 * i) / (v + 50.0 * i);
+}
+
+// A 10 V sine behind 25 + j15 ohm: the available power is V^2 / (8 Rs) = 0.5 W.
+const char* const kLinearSource =
+    "Vin s 0 sin(0 {vs} {f0})\n"
+    "Rs s a 25\n"
+    "Ls a d {15/(2*3.141592653589793*f0)}\n";
+
+TEST(CircuitPhysics, ConjugateMatchDeliversTheAvailablePowerAndNoOtherLoadMore) {
+    const vexasim::CircuitData c = Circuit(kLinearSource);
+    const circuit::Params params = {{"Vdd", 0.0}, {"vs", 10.0}};
+    const Complex conjugate = GammaOf(Complex(25.0, -15.0));
+    const double available = 10.0 * std::log10(10.0 * 10.0 / (8.0 * 25.0));
+    const circuit::Outputs best = Simulate(c, params, Fundamental(conjugate));
+    EXPECT_NEAR(best.poutDbw, available, 0.05);
+    std::printf("available %.4f dBW, at the conjugate match %.4f dBW in %d periods, %.3f s\n", available,
+                best.poutDbw, best.periods, best.seconds);
+    for (Complex step : {Complex(0.1, 0.0), Complex(-0.1, 0.0), Complex(0.0, 0.1), Complex(0.0, -0.1),
+                         Complex(0.3, 0.3), Complex(0.6, 0.2)}) {
+        const circuit::Outputs other = Simulate(c, params, Fundamental(conjugate + step));
+        EXPECT_LT(other.poutDbw, best.poutDbw) << "at gamma " << conjugate + step;
+    }
+}
+
+#if defined(VEXASIM_BIN)
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The whole wizard on a Coarse grid (61 loads) moved over the region, not onto the
+// answer: the contour grid's maximum lies within one step of that grid (0.05) of
+// the conjugate match.
+TEST(CircuitPhysics, TheWizardsContourMaximumLiesAtTheConjugateMatch) {
+    char tmpl[] = "/tmp/vexasim-conjugate-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string env = "PLATFORM_REGISTRY='" + dir + "/registry.txt' ";
+    const std::string quiet = " >'" + dir + "/log' 2>&1";
+    ASSERT_EQ(std::system((env + "'" VEXASIM_BIN "' register '" WIZARD_MODULE "'" + quiet).c_str()), 0);
+    const int status = std::system((env + "'" VEXASIM_BIN "' run '" CIRCUIT_TEST_DIR "/linear_source.json' -o '" +
+                                    dir + "/out' --grid coarse --center 0.3@-120 --radius 0.6 --measure SRC:Pout=pout" +
+                                    " --simulate --quiet" + quiet)
+                                       .c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir + "/log");
+    EXPECT_NE(ReadFile(dir + "/out/ngspice.log").find("Circuit: * vexasim circuit"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir + "/log").find("Circuit:"), std::string::npos);  // not on the terminal
+
+    vexasim::ContourGrid grid;
+    std::string error;
+    ASSERT_TRUE(vexasim::ParseContourGrid(ReadFile(dir + "/out/QuindleIsAHack0.txt"), grid, error)) << error;
+    const vexasim::GridMax best = vexasim::MaximumInsideUnitCircle(grid);
+    ASSERT_TRUE(best.found);
+    const Complex conjugate = GammaOf(Complex(25.0, -15.0));
+    const double distance = std::abs(Complex(best.re, best.im) - conjugate);
+    std::printf("conjugate match at %.4f%+.4fj, contour maximum at %.4f%+.4fj, distance %.4f\n", conjugate.real(),
+                conjugate.imag(), best.re, best.im, distance);
+    EXPECT_LT(distance, 0.05);
+    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+}
+#endif
+
+// The closed-form device in class A (a full cosine of peak Imax) as a current
+// source that the drive modulates; harmonics shorted. Below the optimum load the
+// knee is never reached and both engines describe the same circuit.
+TEST(CircuitPhysics, ClassACurrentSourceAgreesWithTheClosedFormDevice) {
+    const vexasim::CircuitData c = Circuit(
+        "Vin g 0 sin(0 1 {f0})\n"
+        "Rin g 0 50\n"
+        "Bdev d 0 I = {imax}/2*(1+v(g))\n");
+    const circuit::Params params = {{"Vdd", 28.0}, {"imax", 2.0}};
+    pa::Device device;
+    device.vdd = 28.0;
+    device.vknee = 3.0;
+    device.imax = 2.0;
+    device.conductionDeg = 360.0;
+    for (Complex z : {Complex(10.0, 0.0), Complex(15.0, 8.0), Complex(20.0, -10.0), Complex(5.0, 3.0)}) {
+        pa::Loads loads;
+        loads.gamma[0] = GammaOf(z);
+        const pa::Outputs expected = pa::Evaluate(device, loads);
+        ASSERT_DOUBLE_EQ(expected.driveUsed, 1.0) << "the load must stay on the current-limited side";
+        const circuit::Outputs got = Simulate(c, params, Fundamental(GammaOf(z)));
+        EXPECT_NEAR(got.poutW / expected.poutW, 1.0, 0.01) << "Z = " << z;
+        EXPECT_NEAR(got.drainEffPct / expected.drainEffPct, 1.0, 0.01) << "Z = " << z;
+        EXPECT_NEAR(got.idcA, 1.0, 0.01);
+    }
+}
+
+// A half-wave current source at the optimum load Ropt = Vdd / I1 with the
+// harmonics shorted converts pi/4 of its supply power.
+TEST(CircuitPhysics, ClassBAtTheOptimumLoadReachesPiOverFour) {
+    const vexasim::CircuitData c = Circuit(
+        "Vin g 0 sin(0 1 {f0})\n"
+        "Rin g 0 50\n"
+        "Bdev d 0 I = {imax}*u(v(g))*v(g)\n");
+    const double vdd = 28.0, imax = 2.0;
+    const double ropt = vdd / (imax / 2.0);
+    const circuit::Outputs out = Simulate(c, {{"Vdd", vdd}, {"imax", imax}}, Fundamental(GammaOf(ropt)));
+    EXPECT_NEAR(out.drainEffPct / (100.0 * kPi / 4.0), 1.0, 0.01);
+    EXPECT_NEAR(out.poutW, 0.5 * (imax / 2.0) * (imax / 2.0) * ropt, 0.01 * out.poutW);
+    std::printf("class B: DE %.3f %% (pi/4 = %.3f %%), %d periods, %.3f s\n", out.drainEffPct, 25.0 * kPi,
+                out.periods, out.seconds);
+}
+
+// The termination measured on the waveforms: at the 2nd and 3rd harmonics of a
+// reduced-conduction-angle source, an open and a 50-ohm load, and the other way round.
+TEST(CircuitPhysics, TerminationPresentsEachHarmonicLoadWithinAThousandth) {
+    const vexasim::CircuitData c = Circuit(
+        "Vin g 0 sin(0 1 {f0})\n"
+        "Rin g 0 50\n"
+        "Vb b 0 {vdd}\n"
+        "Rout d b 1k\n"
+        "Bdev d 0 I = {imax}*u(v(g)-0.5)*(v(g)-0.5)/0.5\n");
+    const circuit::Params params = {{"Vdd", 28.0}, {"imax", 0.1}};
+    for (int swap = 0; swap < 2; ++swap) {
+        circuit::Loads loads;
+        loads.gamma[0] = std::polar(0.3, 40.0 * kPi / 180.0);
+        loads.gamma[1] = swap ? Complex(0.0, 0.0) : Complex(1.0, 0.0);
+        loads.gamma[2] = swap ? Complex(1.0, 0.0) : Complex(0.0, 0.0);
+        const circuit::Outputs out = Simulate(c, params, loads);
+        ASSERT_FALSE(out.lastPeriod.empty());
+        for (int n = 1; n <= 3; ++n) {
+            const Complex g = MeasuredGamma(out, n);
+            EXPECT_LT(std::abs(g - loads.gamma[n - 1]), 1e-3) << "harmonic " << n << " measured " << g;
+            std::printf("harmonic %d: gamma %.4f%+.4fj measured %.6f%+.6fj, error %.2e\n", n,
+                        loads.gamma[n - 1].real(), loads.gamma[n - 1].imag(), g.real(), g.imag(),
+                        std::abs(g - loads.gamma[n - 1]));
+        }
+        std::printf("%d periods, %.3f s\n", out.periods, out.seconds);
+    }
+}
+
+}  // namespace

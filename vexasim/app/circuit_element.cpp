@@ -1,0 +1,144 @@
+#include "vexasim/app/circuit_element.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "vexasim/circuit/circuit_evaluator.h"
+#include "vexasim/circuit/netlist.h"
+
+namespace vexasim {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+bool SafeRelative(const std::string& p) {
+    if (p.empty() || p[0] == '/' || p[0] == '\\' || p.find(':') != std::string::npos) return false;
+    std::string part;
+    std::istringstream s(p);
+    while (std::getline(s, part, '/'))
+        if (part == ".." || part.find('\\') != std::string::npos) return false;
+    return true;
+}
+
+}  // namespace
+
+void ParseCircuit(const json& j, const std::string& place, const std::string& baseDir, const ElementData& element,
+                  CircuitData& out, std::vector<std::string>& problems) {
+    auto error = [&](const std::string& key, const std::string& problem) {
+        problems.push_back(place + (key.empty() ? "" : "." + key) + ": " + problem);
+    };
+    if (!j.is_object()) {
+        error("", "expected an object");
+        return;
+    }
+    static const char* const kKeys[] = {"netlist", "netlistFile", "output", "frequency", "drive",
+                                        "timeLimit", "maxPeriods", "stepsPerPeriod"};
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        bool known = false;
+        for (const char* k : kKeys) known = known || it.key() == k;
+        if (!known) error(it.key(), "unknown key");
+    }
+    const bool inline_ = j.contains("netlist"), file = j.contains("netlistFile");
+    if (inline_ == file) error("", "give the netlist either inline (netlist) or as a file (netlistFile)");
+    if (inline_) {
+        const json& n = j["netlist"];
+        if (n.is_string()) {
+            out.netlist = n.get<std::string>();
+        } else if (n.is_array()) {
+            for (const auto& line : n) {
+                if (!line.is_string()) {
+                    error("netlist", "expected a string or an array of strings");
+                    break;
+                }
+                out.netlist += line.get<std::string>() + "\n";
+            }
+        } else {
+            error("netlist", "expected a string or an array of strings");
+        }
+    } else if (file) {
+        const json& f = j["netlistFile"];
+        const std::string path = f.is_string() ? f.get<std::string>() : std::string();
+        if (!SafeRelative(path)) {
+            error("netlistFile", "must be a relative path inside the project's folder");
+        } else {
+            std::ifstream in(baseDir.empty() ? path : baseDir + "/" + path, std::ios::binary);
+            std::ostringstream s;
+            s << in.rdbuf();
+            if (!in) error("netlistFile", "cannot read \"" + path + "\"");
+            out.netlist = s.str();
+        }
+    }
+    auto text = [&](const char* key, std::string& value) {
+        auto it = j.find(key);
+        if (it == j.end()) return error(key, "missing");
+        if (!it->is_string() || it->get<std::string>().empty()) return error(key, "expected a node or source name");
+        value = it->get<std::string>();
+        if (value.find_first_of(" \t\r\n(){}=,") != std::string::npos) error(key, "expected a single name");
+    };
+    text("output", out.output);
+    text("drive", out.drive);
+    auto number = [&](const char* key, double& value, bool required, double low, double high) {
+        auto it = j.find(key);
+        if (it == j.end()) {
+            if (required) error(key, "missing");
+            return;
+        }
+        if (!it->is_number() || !std::isfinite(it->get<double>()) || it->get<double>() <= low ||
+            it->get<double>() > high) {
+            char buf[120];
+            std::snprintf(buf, sizeof buf, "expected a number above %g and up to %g", low, high);
+            error(key, buf);
+            return;
+        }
+        value = it->get<double>();
+    };
+    number("frequency", out.frequency, true, 0.0, 1e12);
+    number("timeLimit", out.timeLimit, false, 0.0, 86400.0);
+    double periods = out.maxPeriods, steps = out.stepsPerPeriod;
+    number("maxPeriods", periods, false, 3.0, 100000.0);
+    number("stepsPerPeriod", steps, false, 20.0, 100000.0);
+    if (periods != std::floor(periods)) error("maxPeriods", "expected a whole number");
+    if (steps != std::floor(steps)) error("stepsPerPeriod", "expected a whole number");
+    out.maxPeriods = static_cast<int>(periods);
+    out.stepsPerPeriod = static_cast<int>(steps);
+
+    bool vdd = false;
+    for (const auto& p : element.parameters) vdd = vdd || p.name == "Vdd";
+    if (!vdd) problems.push_back(place.substr(0, place.rfind('.')) + ".parameters.Vdd: missing (the supply voltage a circuit element needs)");
+    if (!problems.empty() || out.netlist.empty()) return;
+    for (const std::string& p : circuit::NetlistProblems(out)) problems.push_back(place + "." + p);
+}
+
+json CircuitJson(const CircuitData& c) {
+    json lines = json::array();
+    for (const std::string& l : circuit::NetlistLines(c.netlist)) lines.push_back(l);
+    json j = json::object();
+    j["netlist"] = lines;
+    j["output"] = c.output;
+    j["frequency"] = c.frequency;
+    j["drive"] = c.drive;
+    j["timeLimit"] = c.timeLimit;
+    j["maxPeriods"] = c.maxPeriods;
+    j["stepsPerPeriod"] = c.stepsPerPeriod;
+    return j;
+}
+
+bool CheckCircuits(const ProjectData& project, const std::string& where, std::vector<std::string>& errors) {
+    bool ok = true;
+    for (size_t s = 0; s < project.schematics.size(); ++s) {
+        const auto& elements = project.schematics[s].elements;
+        for (size_t e = 0; e < elements.size(); ++e) {
+            if (!elements[e].hasCircuit) continue;
+            std::string error;
+            if (!circuit::CheckCircuit(elements[e].circuit, circuit::NetlistParams(elements[e]), error)) {
+                errors.push_back(where + ": schematics[" + std::to_string(s) + "].elements[" + std::to_string(e) +
+                                 "].circuit.netlist: " + error);
+                ok = false;
+            }
+        }
+    }
+    return ok;
+}
+
+}  // namespace vexasim

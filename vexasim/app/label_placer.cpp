@@ -1,0 +1,73 @@
+#include "vexasim/app/label_placer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vexasim {
+namespace {
+
+// Labels closer than this to one another read as one; beyond it, the upper of two
+// candidates wins, so labels line up along the top of their contours when they can.
+const double kComfortable = 18.0;
+// The least gap between two labels.
+const double kGap = 4.0;
+
+double Gap(const Box& a, const Box& b) {
+    const double dx = std::max({0.0, a.x0 - b.x1, b.x0 - a.x1});
+    const double dy = std::max({0.0, a.y0 - b.y1, b.y0 - a.y1});
+    return std::hypot(dx, dy);
+}
+
+}  // namespace
+
+bool Overlap(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
+
+double LabelWidth(const std::string& text, double fontSize) {
+    double em = 0;
+    for (char c : text) em += (c == '.' || c == ',' || c == ' ') ? 0.3 : (c == '-') ? 0.4 : 0.6;
+    return em * fontSize + 2.0;
+}
+
+LabelPlacer::LabelPlacer(double cx, double cy, double radius, double margin)
+    : cx_(cx), cy_(cy), radius_(radius - margin) {}
+
+bool LabelPlacer::InsideCircle(const Box& b) const {
+    for (double x : {b.x0, b.x1})
+        for (double y : {b.y0, b.y1})
+            if (std::hypot(x - cx_, y - cy_) > radius_) return false;
+    return true;
+}
+
+bool LabelPlacer::Place(const std::vector<std::pair<double, double>>& centres, double w, double h, Box& placed,
+                        bool inOrder) {
+    bool found = false;
+    double bestScore = -1, bestY = 0;
+    for (const auto& c : centres) {
+        Box b{c.first - w / 2, c.second - h / 2, c.first + w / 2, c.second + h / 2};
+        if (!InsideCircle(b)) continue;
+        double clearance = kComfortable;
+        for (const Box& t : taken_) {
+            if (Overlap(b, t)) {
+                clearance = -1;
+                break;
+            }
+            clearance = std::min(clearance, Gap(b, t));
+        }
+        if (clearance < kGap) continue;
+        if (inOrder) {
+            found = true;
+            placed = b;
+            break;
+        }
+        if (!found || clearance > bestScore || (clearance == bestScore && b.y0 < bestY)) {
+            found = true;
+            bestScore = clearance;
+            bestY = b.y0;
+            placed = b;
+        }
+    }
+    if (found) taken_.push_back(placed);
+    return found;
+}
+
+}  // namespace vexasim

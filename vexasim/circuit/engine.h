@@ -1,0 +1,70 @@
+// The circuit engine of the stand-in host: it simulates a circuit element's
+// netlist in periodic steady state with the tuner's impedances presented at the
+// output node at the fundamental, 2nd and 3rd harmonics, and measures it by
+// Fourier analysis over the last period.
+//
+// The engine is ngspice, loaded in-process through its shared-library interface.
+// ngspice keeps global state: there is one engine per process, used from the
+// host thread only. A build without it (Windows) refuses circuits with a message.
+#pragma once
+#include <complex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "vexasim/host.h"
+
+namespace circuit {
+
+// Reference impedance of the tuner's reflection coefficients.
+constexpr double kZ0 = 50.0;
+
+// The netlist's .param values: name and value as the project file writes it
+// (angles in degrees).
+using Params = std::vector<std::pair<std::string, double>>;
+
+// The loads at the output node: reflection coefficients at f0, 2 f0 and 3 f0.
+struct Loads {
+    std::complex<double> gamma[3] = {{0.0, 0.0}, {-1.0, 0.0}, {-1.0, 0.0}};
+};
+
+// One sample of the last simulated period.
+struct Sample {
+    double t = 0.0;
+    double v = 0.0;  // output node voltage
+    double i = 0.0;  // current into the termination (out of the circuit)
+};
+
+struct Outputs {
+    double poutW = 0.0;      // fundamental power into the load
+    double pinW = 0.0;       // power the drive source delivers
+    double pdcW = 0.0;       // power from the supply
+    double idcA = 0.0;       // supply current
+    double poutDbw = 0.0;
+    double drainEffPct = 0.0;
+    double paePct = 0.0;
+    double gainDb = 0.0;
+    int periods = 0;         // periods simulated until the steady state
+    double seconds = 0.0;    // wall time of the analysis
+    double termError = 0.0;  // largest |b/a - gamma| over the three harmonics at the end
+    std::complex<double> v[4], i[4];  // phasors at the output, 0 = DC
+    std::vector<Sample> lastPeriod;
+};
+
+// Whether this build has the engine.
+bool Available();
+
+// Where ngspice's own output goes ("" drops it). Opened on first use, appended.
+void SetLogFile(const std::string& path);
+
+// Loads the netlist into ngspice with these parameters to see whether it accepts it.
+// On refusal, error holds ngspice's message and the line of the netlist.
+bool CheckCircuit(const vexasim::CircuitData& circuit, const Params& params, std::string& error);
+
+// Runs the circuit to periodic steady state with the given loads. On failure,
+// error says what happened ("does not converge ...", "no steady state ...",
+// "took longer than ...").
+bool SimulateCircuit(const vexasim::CircuitData& circuit, const Params& params, const Loads& loads, Outputs& out,
+                     std::string& error);
+
+}  // namespace circuit

@@ -1,0 +1,170 @@
+#include "vexasim/circuit/netlist.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace circuit {
+namespace {
+
+std::string Number(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+
+std::vector<std::string> Tokens(const std::string& line) {
+    std::vector<std::string> out;
+    std::string t;
+    for (char ch : line) {
+        if (std::isspace(static_cast<unsigned char>(ch)) || ch == '(' || ch == ')' || ch == ',' || ch == '=') {
+            if (!t.empty()) out.push_back(Lower(t));
+            t.clear();
+        } else {
+            t += ch;
+        }
+    }
+    if (!t.empty()) out.push_back(Lower(t));
+    return out;
+}
+
+bool IsComment(const std::string& line) {
+    size_t first = line.find_first_not_of(" \t");
+    return first == std::string::npos || line[first] == '*';
+}
+
+// The netlist's element lines with their 1-based line numbers, continuation lines
+// joined to the line they continue.
+std::vector<std::pair<int, std::string>> Statements(const vexasim::CircuitData& circuit) {
+    std::vector<std::pair<int, std::string>> out;
+    std::vector<std::string> lines = NetlistLines(circuit.netlist);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (IsComment(lines[k])) continue;
+        size_t first = lines[k].find_first_not_of(" \t");
+        if (lines[k][first] == '+' && !out.empty()) {
+            out.back().second += " " + lines[k].substr(first + 1);
+            continue;
+        }
+        out.emplace_back(static_cast<int>(k + 1), lines[k].substr(first));
+    }
+    return out;
+}
+
+bool IsGround(const std::string& node) { return node == "0" || node == "gnd"; }
+
+}  // namespace
+
+std::string Lower(std::string s) {
+    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+std::vector<std::string> NetlistLines(const std::string& netlist) {
+    std::vector<std::string> lines;
+    std::istringstream in(netlist);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, bool withAnalysis) {
+    Deck d;
+    const double period = 1.0 / c.frequency;
+    d.lines.push_back("* vexasim circuit");
+    for (const auto& p : params) d.lines.push_back(".param " + p.first + "=" + Number(p.second));
+    d.lines.push_back(".param f0=" + Number(c.frequency));
+    d.firstNetlistLine = static_cast<int>(d.lines.size()) + 1;
+    for (const std::string& line : NetlistLines(c.netlist)) d.lines.push_back(line);
+    // The termination: 50 ohm in series with a source whose voltage the engine
+    // computes at every time point (the supply plus the harmonics that make the
+    // load's reflection). The library takes an external source only in this form,
+    // without a value before the keyword.
+    d.lines.push_back(std::string("rlptuner_term ") + c.output + " lptuner_term 50");
+    d.lines.push_back(std::string(kTerminationSource) + " lptuner_term 0 external");
+    // A triangle wave whose corners put a time point on every half period, so that
+    // each period begins and ends on a time point.
+    const std::string half = Number(period / 2.0);
+    d.lines.push_back(std::string(kClockSource) + " lptuner_clock 0 pulse(0 1 0 " + half + " " + half + " 0 " +
+                      Number(period) + ")");
+    d.lines.push_back("rlptuner_clock lptuner_clock 0 1k");
+    if (withAnalysis) {
+        std::string save = ".save v(" + c.output + ") i(" + kTerminationSource + ") i(" + c.drive + ")";
+        std::string pos, neg;
+        if (DriveNodes(c, pos, neg)) {
+            if (!IsGround(pos)) save += " v(" + pos + ")";
+            if (!IsGround(neg)) save += " v(" + neg + ")";
+        }
+        d.lines.push_back(save);
+        const std::string step = Number(period / c.stepsPerPeriod);
+        d.lines.push_back(".tran " + step + " " + Number(period * (c.maxPeriods + 1)) + " 0 " + step);
+    }
+    d.lines.push_back(".end");
+    return d;
+}
+
+bool DriveNodes(const vexasim::CircuitData& c, std::string& positive, std::string& negative) {
+    const std::string drive = Lower(c.drive);
+    for (const auto& s : Statements(c)) {
+        std::vector<std::string> t = Tokens(s.second);
+        if (t.size() >= 3 && t[0] == drive) {
+            positive = t[1];
+            negative = t[2];
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> NetlistProblems(const vexasim::CircuitData& c) {
+    std::vector<std::string> problems;
+    const std::string output = Lower(c.output);
+    const std::string drive = Lower(c.drive);
+    bool outputFound = false, driveFound = false;
+    for (const auto& s : Statements(c)) {
+        std::vector<std::string> t = Tokens(s.second);
+        if (t.empty()) continue;
+        const std::string& first = t[0];
+        if (first[0] == '.') {
+            for (const char* own : {".tran", ".end", ".control", ".endc", ".op", ".ac", ".dc", ".save"})
+                if (first == own)
+                    problems.push_back("netlist line " + std::to_string(s.first) + ": " + own +
+                                       " is written by the engine; leave it out");
+            continue;
+        }
+        if (first == drive) {
+            driveFound = true;
+            if (first[0] != 'v') problems.push_back("drive: \"" + c.drive + "\" is not a voltage source");
+        }
+        // Nodes are among the first tokens of an element line; a model or value
+        // named like the node would only hide a missing node, never invent one.
+        for (size_t k = 1; k < t.size() && k <= 4; ++k) outputFound = outputFound || t[k] == output;
+    }
+    if (IsGround(output)) problems.push_back("output: the tuner cannot load the ground node");
+    else if (!outputFound) problems.push_back("output: no element of the netlist connects to node \"" + c.output + "\"");
+    if (!driveFound) problems.push_back("drive: the netlist has no source named \"" + c.drive + "\"");
+    return problems;
+}
+
+std::string NetlistLineOf(const std::string& message, const Deck& deck, const vexasim::CircuitData& c) {
+    // ngspice says "Error on line 7 ..." or "Netlist line no. 7:".
+    size_t at = std::string::npos;
+    for (const char* key : {"on line ", "line no. "}) {
+        at = message.find(key);
+        if (at != std::string::npos) {
+            at += std::string(key).size();
+            break;
+        }
+    }
+    if (at == std::string::npos) return message;
+    const int deckLine = std::atoi(message.c_str() + at);
+    const int line = deckLine - deck.firstNetlistLine + 1;
+    std::vector<std::string> lines = NetlistLines(c.netlist);
+    if (line < 1 || line > static_cast<int>(lines.size())) return message;
+    return message + " (netlist line " + std::to_string(line) + ": " + lines[static_cast<size_t>(line - 1)] + ")";
+}
+
+}  // namespace circuit

@@ -1,0 +1,40 @@
+// The deck the engine hands to ngspice: the element's netlist with its
+// parameters as .param lines, the termination source at the output node and the
+// transient analysis; and what the engine needs to know from the netlist text.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "vexasim/circuit/engine.h"
+
+namespace circuit {
+
+// The name of the termination source the engine adds at the output node.
+constexpr const char* kTerminationSource = "vlptuner_term";
+// The name of the clock source that puts a time point on every half period.
+constexpr const char* kClockSource = "vlptuner_clock";
+
+struct Deck {
+    std::vector<std::string> lines;  // title first, ".end" last
+    int firstNetlistLine = 0;        // 1-based deck line of the netlist's first line
+};
+
+// Lines of the netlist, continuation lines ("+ ...") left as they are.
+std::vector<std::string> NetlistLines(const std::string& netlist);
+
+Deck BuildDeck(const vexasim::CircuitData& circuit, const Params& params, bool withAnalysis);
+
+// The problems of the netlist text that the engine finds before ngspice sees it:
+// an output node that no element line names, a drive source that is not a voltage
+// source of the netlist, or lines the engine writes itself (.tran, .end, .control).
+std::vector<std::string> NetlistProblems(const vexasim::CircuitData& circuit);
+
+// The nodes of the drive source's line ("" when not found): positive, negative.
+bool DriveNodes(const vexasim::CircuitData& circuit, std::string& positive, std::string& negative);
+
+// Rewrites "line N" of ngspice's messages as the netlist's own line number.
+std::string NetlistLineOf(const std::string& message, const Deck& deck, const vexasim::CircuitData& circuit);
+
+std::string Lower(std::string s);
+
+}  // namespace circuit
