@@ -279,7 +279,6 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
                     int at = local.col;
                     const int width = TextWidth(c.text);
                     if ((c.style & 0x3) == SS_CENTER) at += std::max(0, (local.cols - width) / 2);
-                    if ((c.style & 0x3) == SS_RIGHT) at += std::max(0, local.cols - width);
                     canvas.Text(r.row, client.col + at, c.text, room(at), a);
                     break;
                 }

@@ -202,7 +202,7 @@ TEST(TerminalKeys, MessageBoxKeys) {
     yesNo.OnKey(layout, Key::Of(Key::kRight), answer);
     ASSERT_TRUE(yesNo.OnKey(layout, Key::Of(Key::kEnter), answer));
     EXPECT_EQ(answer, IDNO);
-    MessageBoxKeyboard ok(MB_OK | MB_ICONERROR);
+    MessageBoxKeyboard ok(MB_OK | MB_ICONHAND);
     ASSERT_TRUE(ok.OnKey(layout, Key::Of(Key::kEscape), answer));
     EXPECT_EQ(answer, IDOK);
     MessageBoxKeyboard okCancel(MB_OKCANCEL);

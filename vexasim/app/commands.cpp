@@ -11,8 +11,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "host/angles.h"
 #include "host/call.h"
@@ -26,6 +24,7 @@
 #include "vexasim/app/run_results.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
+#include "vexasim/app/system.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/host.h"
 
@@ -38,26 +37,6 @@ std::string Hex(HRESULT hr) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
     return buf;
-}
-
-std::string AbsolutePath(const std::string& path) {
-    char* full = ::realpath(path.c_str(), nullptr);
-    if (!full) return path;
-    std::string r = full;
-    std::free(full);
-    return r;
-}
-
-bool MakeFolder(const std::string& path) {
-    std::string part;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        }
-        if (i < path.size()) part += path[i];
-    }
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string QueryString(HKEY key, const char* name) {
@@ -76,7 +55,7 @@ struct RunOptions {
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
-    bool interactive = false;  // the dialogs in the terminal, whatever else is given
+    bool interactive = false;  // a person answers the dialogs: nothing is scripted
     std::vector<Injection> injections;
     DialogOptions dialog;
 };
@@ -190,7 +169,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
 // on the points graph.
 class SweepWatcher {
 public:
-    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(::isatty(2)) {
+    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(IsTerminal(2)) {
         for (const auto& g : host.project().graphs)
             for (const auto& m : g.measurements)
                 if (m.resultType == 1 && IsSchematic(m.source)) {
@@ -376,7 +355,7 @@ int RunCommand(const std::vector<std::string>& args) {
     for (const Injection& injection : o.injections) Inject(host, injection);
     SweepWatcher watcher(host, o.quiet);
     host.SetAnalyzeObserver([&](long a, long b) {
-        if (o.analysisDelayMs) ::usleep(static_cast<useconds_t>(o.analysisDelayMs) * 1000);
+        if (o.analysisDelayMs) SleepMilliseconds(o.analysisDelayMs);
         watcher.OnAnalyze(a, b);
     });
 
@@ -428,7 +407,8 @@ int RunCommand(const std::vector<std::string>& args) {
         std::unique_ptr<RunUser> user = MakeRunUser(interactive, std::move(script));
         {
             host::ComPtr<IDispatch> app = host.ApplicationDispatch();
-            platform::ScopedInputSource scope(*user);
+            std::unique_ptr<platform::ScopedInputSource> scope;
+            if (user->AnswersDialogs()) scope = std::make_unique<platform::ScopedInputSource>(*user);
             hr = run->Run(app.get(), &cancelled);
             ran = hr;
         }
@@ -500,7 +480,7 @@ int RunCommand(const std::vector<std::string>& args) {
         state.settings = settings;
     }
     if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
-    std::string projectName = o.project.substr(o.project.find_last_of('/') + 1);
+    std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
     std::set<std::string> outputs = {projectName, "samples.csv"};
     for (const auto& g : file.data.graphs)
         if (g.type == 2) outputs.insert(SvgFileName(g.name));

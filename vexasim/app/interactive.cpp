@@ -1,7 +1,5 @@
 #include "vexasim/app/interactive.h"
 
-#include "platform/user32/terminal.h"
-
 namespace vexasim {
 namespace {
 
@@ -10,8 +8,6 @@ bool HasDialogOptions(const DialogOptions& o) {
            !o.radius.empty() || !o.measuredData.empty() || !o.tabData.empty() || !o.measures.empty() ||
            o.removeAll || !o.scriptFile.empty() || o.simulate;
 }
-
-bool IsErrorCaption(const std::string& caption) { return caption == "Error!" || caption == "Tessary"; }
 
 class Scripted : public RunUser {
 public:
@@ -31,32 +27,6 @@ private:
     ScriptedUser user_;
 };
 
-// The person: every box is shown in the terminal, and recorded.
-class Person : public RunUser {
-public:
-    int OnMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) override {
-        boxes_.push_back("[" + caption + "] " + text);
-        if (IsErrorCaption(caption)) sawError_ = true;
-        return terminal_.OnMessageBox(owner, text, caption, flags);
-    }
-    platform::DialogAction NextDialogAction(HWND dialog) override { return terminal_.NextDialogAction(dialog); }
-    void OnDialogActionRefused(HWND dialog, const platform::DialogAction& action, const std::string& reason) override {
-        terminal_.OnDialogActionRefused(dialog, action, reason);
-    }
-    void OnDialogEnded(HWND dialog) override { terminal_.OnDialogEnded(dialog); }
-    bool SawError() const override { return sawError_; }
-    std::vector<std::string> Problems() const override {
-        if (terminal_.failure().empty()) return {};
-        return {"the dialog could not be shown in the terminal: " + terminal_.failure()};
-    }
-    std::vector<std::string> Boxes() const override { return boxes_; }
-
-private:
-    platform::TerminalInputSource terminal_;
-    std::vector<std::string> boxes_;
-    bool sawError_ = false;
-};
-
 }  // namespace
 
 bool ChooseInteractive(bool forced, const DialogOptions& options, bool& interactive, std::string& error) {
@@ -66,19 +36,19 @@ bool ChooseInteractive(bool forced, const DialogOptions& options, bool& interact
             error = "--interactive takes no dialog option and no --script: the person at the terminal sets the dialog";
             return false;
         }
-        if (!platform::TerminalInputSource::Available(why)) {
+        if (!PersonAvailable(true, why)) {
             error = "--interactive needs a terminal: " + why;
             return false;
         }
         interactive = true;
         return true;
     }
-    interactive = !HasDialogOptions(options) && platform::TerminalInputSource::Available(why);
+    interactive = !HasDialogOptions(options) && PersonAvailable(false, why);
     return true;
 }
 
 std::unique_ptr<RunUser> MakeRunUser(bool interactive, std::vector<DialogStep> steps) {
-    if (interactive) return std::make_unique<Person>();
+    if (interactive) return MakePerson();
     return std::make_unique<Scripted>(std::move(steps));
 }
 

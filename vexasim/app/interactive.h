@@ -20,13 +20,21 @@ public:
     virtual std::vector<std::string> Problems() const = 0;
     // Every message box, as "[caption] text".
     virtual std::vector<std::string> Boxes() const = 0;
+    // False for a person who answers the system's own dialogs: no input source is
+    // installed for the run.
+    virtual bool AnswersDialogs() const { return true; }
 };
 
 // Decides whether the run is interactive: `forced` by --interactive, which takes no
 // dialog option and needs a terminal. False with the reason for options that contradict.
 bool ChooseInteractive(bool forced, const DialogOptions& options, bool& interactive, std::string& error);
 
-// The terminal's person when `interactive`, else the scripted user of `steps`.
+// Whether a person can answer the dialogs here (`forced`: --interactive asked for
+// it); false with the reason. Each system has its own (posix/, windows/).
+bool PersonAvailable(bool forced, std::string& why);
+std::unique_ptr<RunUser> MakePerson();
+
+// The person when `interactive`, else the scripted user of `steps`.
 std::unique_ptr<RunUser> MakeRunUser(bool interactive, std::vector<DialogStep> steps);
 
 }  // namespace vexasim
