@@ -101,7 +101,7 @@ TEST(ActivationTest, ProgIdActivatesTheBuiltModule) {
 // A copy of the module in a folder whose name is not ASCII: it registers its
 // own path, read wide, and activation through the registry loads that copy.
 TEST(ActivationTest, AModuleInAFolderWithAWideNameRegistersItsOwnPath) {
-    comtest::ScopedRegistry registry;
+    RegistryScope registry;
     char base[] = "/tmp/lpt-activation-XXXXXX";
     ASSERT_NE(mkdtemp(base), nullptr);
     const std::string folder = std::string(base) + "/wizard-\xCE\xA9";  // "wizard-" and U+03A9

@@ -17,6 +17,7 @@
 #include "host/call.h"
 #include "lptuner_h.h"
 #include "tests/component/com_test_support.h"
+#include "tests/platform/registry_scope.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ long UnderEveryFailure(const char* what, const std::function<HRESULT()>& f, bool
 }
 
 TEST(AllocationFailureTest, EveryEntryPointAnswersAnHResult) {
-    comtest::ScopedRegistry registry;
+    RegistryScope registry;
 
     EXPECT_GE(UnderEveryFailure("DllRegisterServer", [] { return DllRegisterServer(); }), 1);
 

@@ -133,7 +133,7 @@ TEST_F(WizardRun, AStopIsReportedAsAStopWithThePointsSimulated) {
     ASSERT_EQ(user.boxes.size(), 1u);
     EXPECT_EQ(user.boxes[0].caption, "Warning!");
     EXPECT_EQ(user.boxes[0].text, "The simulation was stopped by the simulator after 9 of 61 points.");
-    EXPECT_EQ(user.boxes[0].owner, reinterpret_cast<HWND>(static_cast<INT_PTR>(77)));
+    EXPECT_EQ(user.boxes[0].owner, mainWindow.get());
     EXPECT_EQ(user.boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(TunerGamma(host.project()), std::polar(0.1, 0.3));
     EXPECT_EQ(DataFile("gain_lp"), nullptr);
