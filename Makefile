@@ -3,14 +3,18 @@
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test (what
 #               ngspice's library itself leaks is suppressed by name: tests/circuit/lsan.supp)
 # and the Windows DLL (mingw-w64 cross build, tests under Wine):
-#   make windows        LPTuner.dll for i686 (the product) and x86_64 (with the test programs)
+#   make windows        LPTuner.dll and vexasim.exe for i686 (the product, checked statically)
+#                       and x86_64 (with the test programs)
 #   make test-windows   the x86_64 test programs under wine64, in a private prefix
+#   make demo-windows   the demo with vexasim.exe and the x86_64 DLL under wine64, compared
+#                       with the native demo
 #   make screenshots    dialogs 102 and 204 under Xvfb, as PNG files in docs/
 JOBS ?= 2
 BUILD_TEST := build/asan
 BUILD_REL := build/release
 
-.PHONY: demo test bootstrap build-release bench clean windows test-windows screenshots bootstrap-windows
+.PHONY: demo test bootstrap build-release bench clean windows test-windows screenshots bootstrap-windows \
+  demo-windows configure-windows-x86_64
 
 bootstrap:
 	@scripts/bootstrap
@@ -44,16 +48,26 @@ WIN_X64 := build/windows-x86_64
 bootstrap-windows:
 	@scripts/bootstrap --windows
 
-windows: bootstrap-windows
-	@cmake -S . -B $(WIN_I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-	  -DCMAKE_BUILD_TYPE=Release -DLPT_TESTS=OFF -DLPT_BENCH=OFF >/dev/null
-	@cmake --build $(WIN_I686) -j$(JOBS) --target LPTuner
-	@cmake -S . -B $(WIN_X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
+configure-windows-x86_64: bootstrap-windows
+	@cmake --no-warn-unused-cli -S . -B $(WIN_X64) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DLPT_BENCH=OFF >/dev/null
+
+# The i686 build cannot run here (no 32-bit programs on these kernels): its
+# images and objects are checked statically.
+windows: configure-windows-x86_64
+	@cmake --no-warn-unused-cli -S . -B $(WIN_I686) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DLPT_TESTS=OFF -DLPT_BENCH=OFF >/dev/null
+	@cmake --build $(WIN_I686) -j$(JOBS) --target LPTuner vexasim
+	@scripts/check-i686 $(WIN_I686)
 	@cmake --build $(WIN_X64) -j$(JOBS)
 
 test-windows: windows
 	@scripts/test-windows $(WIN_X64)
+
+# Needs only the program and the DLL of the x86_64 build, and the native demo to compare with.
+demo-windows: build-release configure-windows-x86_64
+	@cmake --build $(WIN_X64) -j$(JOBS) --target vexasim LPTuner
+	@scripts/demo-windows $(WIN_X64) $(BUILD_REL)
 
 screenshots: windows
 	@scripts/screenshots $(WIN_X64) docs

@@ -34,6 +34,8 @@ public:
     // disabled or does not take that kind of action. Nothing was sent to the dialog.
     virtual void OnDialogActionRefused(HWND /*dialog*/, const DialogAction& /*action*/,
                                        const std::string& /*reason*/) {}
+    // `dialog` has ended and is about to be destroyed.
+    virtual void OnDialogEnded(HWND /*dialog*/) {}
 };
 
 // Installs a source for the calling thread and returns the previous one (null

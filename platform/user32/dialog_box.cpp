@@ -79,6 +79,7 @@ INT_PTR RunModal(std::unique_ptr<Window> created, LPARAM init) {
         if (!refusal.empty()) source->OnDialogActionRefused(d->handle, action, refusal);
     }
     Send(d, WM_DESTROY, 0, 0);
+    if (InputSource* source = CurrentInputSource()) source->OnDialogEnded(d->handle);
     return d->result;
 }
 

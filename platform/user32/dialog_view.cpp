@@ -12,6 +12,8 @@ bool DescribeDialog(HWND dialog, DialogView& view) {
     v.templateId = d->templateId;
     v.caption = d->text;
     v.enabled = d->Enabled();
+    v.cx = d->cx;
+    v.cy = d->cy;
     for (const auto& c : d->children) {
         ControlView cv;
         cv.handle = c->handle;

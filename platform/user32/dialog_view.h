@@ -27,6 +27,7 @@ struct DialogView {
     int templateId = 0;
     std::string caption;
     bool enabled = true;
+    int cx = 0, cy = 0;  // dialog units
     std::vector<ControlView> controls;  // template order
 };
 

@@ -128,7 +128,7 @@ TEST_F(VexasimProgram, StoredSettingsWithADamagedPairRunTheWholePairs) {
     EXPECT_NE(run.out.find("PA:PAE (data file pae_lp)"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("PA:Gain"), std::string::npos) << run.out;
     std::string csv = ReadFile(out + "/samples.csv");
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), "index,|gamma|,angle_deg,re,im,PA:Pout,PA:PAE");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "index,|gamma|,angle_deg,re,im,PA:Pout,PA:PAE,PA:Pout LOO,PA:PAE LOO");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 62);  // the stored Coarse grid
     const std::string saved = ReadFile(out + "/damaged_pairs.json");
     EXPECT_NE(saved.find("\"source\": \"pout_lp\""), std::string::npos);

@@ -11,20 +11,20 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "host/angles.h"
 #include "host/call.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/app/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
+#include "vexasim/app/interactive.h"
 #include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
 #include "vexasim/app/run_results.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
+#include "vexasim/app/system.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/host.h"
 
@@ -37,26 +37,6 @@ std::string Hex(HRESULT hr) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
     return buf;
-}
-
-std::string AbsolutePath(const std::string& path) {
-    char* full = ::realpath(path.c_str(), nullptr);
-    if (!full) return path;
-    std::string r = full;
-    std::free(full);
-    return r;
-}
-
-bool MakeFolder(const std::string& path) {
-    std::string part;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        }
-        if (i < path.size()) part += path[i];
-    }
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string QueryString(HKEY key, const char* name) {
@@ -75,6 +55,7 @@ struct RunOptions {
     std::string addin = "Tessary.LPTuner";
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
+    bool interactive = false;  // a person answers the dialogs: nothing is scripted
     std::vector<Injection> injections;
     DialogOptions dialog;
 };
@@ -106,6 +87,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
                 return false;
             }
             o.analysisDelayMs = static_cast<int>(ms);
+        } else if (a == "--interactive") {
+            o.interactive = true;
         } else if (a == "--simulate") {
             o.dialog.simulate = true;
         } else if (a == "--remove-all") {
@@ -186,7 +169,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
 // on the points graph.
 class SweepWatcher {
 public:
-    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(::isatty(2)) {
+    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(IsTerminal(2)) {
         for (const auto& g : host.project().graphs)
             for (const auto& m : g.measurements)
                 if (m.resultType == 1 && IsSchematic(m.source)) {
@@ -356,6 +339,8 @@ int RunCommand(const std::vector<std::string>& args) {
     for (const auto& w : SharedPathWarnings(file.data)) std::fprintf(stderr, "vexasim: %s\n", w.c_str());
     std::vector<DialogStep> script;
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
+    bool interactive = false;
+    if (!ChooseInteractive(o.interactive, o.dialog, interactive, error)) return Fail(error);
 
     for (const auto& sch : file.data.schematics)
         if (circuit::CircuitElement(sch)) {
@@ -370,7 +355,7 @@ int RunCommand(const std::vector<std::string>& args) {
     for (const Injection& injection : o.injections) Inject(host, injection);
     SweepWatcher watcher(host, o.quiet);
     host.SetAnalyzeObserver([&](long a, long b) {
-        if (o.analysisDelayMs) ::usleep(static_cast<useconds_t>(o.analysisDelayMs) * 1000);
+        if (o.analysisDelayMs) SleepMilliseconds(o.analysisDelayMs);
         watcher.OnAnalyze(a, b);
     });
 
@@ -380,6 +365,8 @@ int RunCommand(const std::vector<std::string>& args) {
     std::vector<std::string> boxes;
     std::vector<uint8_t> settings;
     std::string wizardName;
+    VARIANT_BOOL cancelled = VARIANT_TRUE;
+    HRESULT ran = E_FAIL;  // what Run answered
     {
         host::Bstr id = host::FromAnsi(o.addin);
         CLSID clsid;
@@ -417,18 +404,19 @@ int RunCommand(const std::vector<std::string>& args) {
             run->put_Name(n.get());
         }
 
-        ScriptedUser user(script);
-        VARIANT_BOOL cancelled = VARIANT_TRUE;
+        std::unique_ptr<RunUser> user = MakeRunUser(interactive, std::move(script));
         {
             host::ComPtr<IDispatch> app = host.ApplicationDispatch();
-            auto scope = user.Install();
+            std::unique_ptr<platform::ScopedInputSource> scope;
+            if (user->AnswersDialogs()) scope = std::make_unique<platform::ScopedInputSource>(*user);
             hr = run->Run(app.get(), &cancelled);
+            ran = hr;
         }
         watcher.Finish();
-        boxes = user.Boxes();
-        if (user.SawError()) status = 1;
-        if (!user.Problems().empty()) {
-            for (const auto& p : user.Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
+        boxes = user->Boxes();
+        if (user->SawError()) status = 1;
+        if (!user->Problems().empty()) {
+            for (const auto& p : user->Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
             status = 1;
         }
         if (FAILED(hr)) {
@@ -467,6 +455,11 @@ int RunCommand(const std::vector<std::string>& args) {
     CoUninitialize();
     if (host.ExternalReferences() != 0)
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
+    // Cancel leaves the project as it was: nothing is written.
+    if (cancelled && SUCCEEDED(ran)) {
+        if (!o.quiet) std::fprintf(stderr, "the wizard was cancelled; nothing was written\n");
+        return status;
+    }
 
     // Save the project with what the wizard produced.
     // The pairs of the settings the project now holds: those just saved, or the
@@ -487,7 +480,7 @@ int RunCommand(const std::vector<std::string>& args) {
         state.settings = settings;
     }
     if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
-    std::string projectName = o.project.substr(o.project.find_last_of('/') + 1);
+    std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
     std::set<std::string> outputs = {projectName, "samples.csv"};
     for (const auto& g : file.data.graphs)
         if (g.type == 2) outputs.insert(SvgFileName(g.name));

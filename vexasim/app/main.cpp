@@ -25,10 +25,11 @@ void Usage(FILE* to) {
         "              [--harmonic 1|2|3] [--grid coarse|medium|fine|extra-fine]\n"
         "              [--center MAG@ANGLE] [--radius R] [--measured-data NAME] [--tab-data NAME]\n"
         "              [--measure SOURCE:NAME=DATAFILE]... [--remove-all] [--script FILE]\n"
-        "              [--simulate] [--quiet] [--analysis-delay MS]\n"
+        "              [--simulate] [--interactive] [--quiet] [--analysis-delay MS]\n"
         "              [--inject OBJECT.MEMBER[@N]=RESULT[:DESCRIPTION]]...\n"
         "  vexasim render PROJECT [--graph NAME] -o FILE.svg\n"
-        "The registry is the file named by PLATFORM_REGISTRY.\n",
+        "Without dialog options, run opens the dialogs in the terminal when stdin and stdout\n"
+        "are one (--interactive insists on it). The registry is the file named by PLATFORM_REGISTRY.\n",
         to);
 }
 

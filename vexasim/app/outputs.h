@@ -3,13 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "vexasim/app/system.h"  // WriteFileAtomically
 #include "vexasim/host.h"
 
 namespace vexasim {
-
-// Writes a file through a temporary name in the same folder and renames it into
-// place, so an interrupted run leaves the previous file whole. False with errno's text.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error);
 
 // A number written so that it reads back as the same double ("%.17g", shortest form).
 std::string ExactNumber(double v);

@@ -10,6 +10,7 @@
 
 #include "host/angles.h"
 #include "vexasim/app/circuit_element.h"
+#include "vexasim/app/system.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {
@@ -381,12 +382,12 @@ bool ParseProject(const std::string& text, const std::string& where, const std::
 
 bool LoadProjectFile(const std::string& path, ProjectFile& out, std::vector<std::string>& errors) {
     std::string text;
-    std::string name = path.substr(path.find_last_of('/') + 1);
+    std::string name = path.substr(LastSeparator(path) + 1);
     if (!ReadFile(path, text)) {
         errors.push_back(name + ": cannot read the file");
         return false;
     }
-    size_t slash = path.find_last_of('/');
+    size_t slash = LastSeparator(path);
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
     return ParseProject(text, name, dir, out, errors) && CheckCircuits(out.data, name, errors);
 }

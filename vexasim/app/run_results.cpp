@@ -11,6 +11,7 @@
 #include "host/angles.h"
 #include "vexasim/app/project_file.h"
 #include "vexasim/app/settings_stream.h"
+#include "vexasim/app/system.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {
@@ -171,7 +172,7 @@ bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& e
 
 bool ResultsBesideProject(const std::string& projectPath, const ProjectFile& file, RunResults& results,
                           std::string& note) {
-    const size_t slash = projectPath.find_last_of('/');
+    const size_t slash = LastSeparator(projectPath);
     const std::string path = (slash == std::string::npos ? "" : projectPath.substr(0, slash + 1)) + "samples.csv";
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -1,6 +1,6 @@
 // The DLL in a folder whose name has a character outside the ANSI code page.
 // This program runs with the system's legacy ANSI code page (1252: no UTF-8
-// manifest, and Wine is started in an English locale), as a user's machine
+// manifest, and Wine is started in the C locale), as a user's machine
 // would: registration must write the module's own path, wide, into
 // InprocServer32 and the type library's entry, and activation by that path
 // must load this very copy.
@@ -41,10 +41,11 @@ using AnsiCodePage = dlltest::ComTest;
 
 TEST_F(AnsiCodePage, RegistersAndActivatesFromAFolderOutsideIt) {
     ASSERT_EQ(GetACP(), 1252u) << "the test needs the legacy ANSI code page 1252";
-    // The folder's name cannot be said in the ANSI code page.
+    // The folder's name cannot be said in the ANSI code page (a best fit would
+    // name another folder).
     BOOL lossy = FALSE;
     char narrow[64];
-    WideCharToMultiByte(CP_ACP, 0, kFolderName.c_str(), -1, narrow, sizeof narrow, nullptr, &lossy);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, kFolderName.c_str(), -1, narrow, sizeof narrow, nullptr, &lossy);
     ASSERT_TRUE(lossy);
 
     const std::wstring folder = TempFolder() + kFolderName;
