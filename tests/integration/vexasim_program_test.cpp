@@ -157,7 +157,7 @@ TEST_F(VexasimProgram, ErrorBoxesAndUnknownNamesMakeTheExitStatusNonZero) {
 }
 
 // Host faults from the command line: a stop by the simulator is reported as a stop
-// and the saved project keeps the user's tuner; a spec naming no member is refused
+// and the saved project keeps the user's tuner; an injection naming no member is refused
 // before anything runs.
 TEST_F(VexasimProgram, InjectedHostFaults) {
     Register();
