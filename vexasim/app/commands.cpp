@@ -17,6 +17,7 @@
 #include "vexasim/app/contours.h"
 #include "vexasim/app/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
+#include "vexasim/app/html.h"
 #include "vexasim/app/interactive.h"
 #include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
@@ -56,6 +57,7 @@ struct RunOptions {
     bool quiet = false;
     int analysisDelayMs = 0;  // a slow simulator, for trying interruptions
     bool interactive = false;  // a person answers the dialogs: nothing is scripted
+    bool earlierContours = false;  // the charts also draw the contours of earlier runs
     std::vector<Injection> injections;
     DialogOptions dialog;
 };
@@ -89,6 +91,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
             o.analysisDelayMs = static_cast<int>(ms);
         } else if (a == "--interactive") {
             o.interactive = true;
+        } else if (a == "--earlier-contours") {
+            o.earlierContours = true;
         } else if (a == "--simulate") {
             o.dialog.simulate = true;
         } else if (a == "--remove-all") {
@@ -278,6 +282,17 @@ bool StreamBytes(IStream* stream, std::vector<uint8_t>& bytes) {
 int Fail(const std::string& message, int status = 2) {
     std::fprintf(stderr, "vexasim: %s\n", message.c_str());
     return status;
+}
+
+// The charts of a graph of type 2: the SVG, and the interactive page when it has contours.
+bool WriteCharts(const std::string& outDir, const ProjectData& project, const GraphData& graph,
+                 const ChartOptions& options, std::string& error) {
+    if (!WriteFileAtomically(outDir + "/" + SvgFileName(graph.name), RenderSmithChart(project, graph, nullptr, options),
+                             error))
+        return false;
+    if (ChartContours(project, graph, options).empty()) return true;
+    return WriteFileAtomically(outDir + "/" + HtmlFileName(graph.name),
+                               RenderInteractiveChart(project, graph, options), error);
 }
 
 }  // namespace
@@ -483,7 +498,7 @@ int RunCommand(const std::vector<std::string>& args) {
     std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
     std::set<std::string> outputs = {projectName, "samples.csv"};
     for (const auto& g : file.data.graphs)
-        if (g.type == 2) outputs.insert(SvgFileName(g.name));
+        if (g.type == 2) outputs.insert({SvgFileName(g.name), HtmlFileName(g.name)});
     AssignDataFilePaths(file.data, outputs);
     for (const auto& f : file.data.dataFiles) {
         if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
@@ -497,11 +512,12 @@ int RunCommand(const std::vector<std::string>& args) {
         if (!WriteFileAtomically(o.outDir + "/samples.csv", SamplesCsv(watcher.table, columns), error))
             return Fail(error, 1);
     }
-    for (const auto& g : file.data.graphs) {
-        if (g.type != 2) continue;
-        if (!WriteFileAtomically(o.outDir + "/" + SvgFileName(g.name), RenderSmithChart(file.data, g, nullptr, simulated), error))
-            return Fail(error, 1);
-    }
+    ChartOptions chart;
+    chart.results = simulated;
+    chart.settings = ReadRunSettings(file.addins[o.addin].settings);
+    chart.earlierContours = o.earlierContours;
+    for (const auto& g : file.data.graphs)
+        if (g.type == 2 && !WriteCharts(o.outDir, file.data, g, chart, error)) return Fail(error, 1);
     if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
     if (!watcher.table.rows.empty())
         for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table, simulated).c_str(), stdout);
@@ -511,17 +527,21 @@ int RunCommand(const std::vector<std::string>& args) {
 
 int RenderCommand(const std::vector<std::string>& args) {
     std::string project, graph, out;
+    const char* const usage = "usage: vexasim render PROJECT [--graph NAME] [--earlier-contours] -o FILE.svg|FILE.html";
+    ChartOptions chart;
     for (size_t i = 0; i < args.size(); ++i) {
-        if ((args[i] == "-o" || args[i] == "--graph") && i + 1 < args.size()) {
+        if (args[i] == "--earlier-contours") {
+            chart.earlierContours = true;
+        } else if ((args[i] == "-o" || args[i] == "--graph") && i + 1 < args.size()) {
             (args[i] == "-o" ? out : graph) = args[i + 1];
             ++i;
         } else if (project.empty() && args[i][0] != '-') {
             project = args[i];
         } else {
-            return Fail("usage: vexasim render PROJECT [--graph NAME] -o FILE.svg");
+            return Fail(usage);
         }
     }
-    if (project.empty() || out.empty()) return Fail("usage: vexasim render PROJECT [--graph NAME] -o FILE.svg");
+    if (project.empty() || out.empty()) return Fail(usage);
     ProjectFile file;
     std::vector<std::string> errors;
     if (!LoadProjectFile(project, file, errors)) {
@@ -533,10 +553,15 @@ int RenderCommand(const std::vector<std::string>& args) {
     std::string note;
     const bool haveSamples = ResultsBesideProject(project, file, results, note);
     if (!haveSamples) std::fprintf(stderr, "vexasim: %s\n", note.c_str());
+    chart.results = haveSamples ? &results : nullptr;
+    auto addin = file.addins.find("Tessary.LPTuner");
+    if (addin != file.addins.end()) chart.settings = ReadRunSettings(addin->second.settings);
+    const bool html = out.size() > 5 && out.compare(out.size() - 5, 5, ".html") == 0;
     for (const auto& g : file.data.graphs) {
         if (g.type != 2 || (!graph.empty() && g.name != graph)) continue;
         RenderStats stats;
-        std::string svg = RenderSmithChart(file.data, g, &stats, haveSamples ? &results : nullptr);
+        std::string svg = RenderSmithChart(file.data, g, &stats, chart);
+        if (html) svg = RenderInteractiveChart(file.data, g, chart);
         for (const auto& p : stats.problems) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
         std::string error;
         if (!WriteFileAtomically(out, svg, error)) return Fail(error, 1);

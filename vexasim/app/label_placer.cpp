@@ -22,10 +22,22 @@ double Gap(const Box& a, const Box& b) {
 
 bool Overlap(const Box& a, const Box& b) { return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1; }
 
-double LabelWidth(const std::string& text, double fontSize) {
+double LabelWidth(const std::string& text, double fontSize, bool bold) {
+    // Advances in ems, rounded up over the usual faces.
     double em = 0;
-    for (char c : text) em += (c == '.' || c == ',' || c == ' ') ? 0.3 : (c == '-') ? 0.4 : 0.6;
-    return em * fontSize + 2.0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) == 0x80) continue;  // continuation byte of a UTF-8 character
+        if (c >= 0x80) em += 0.9;
+        else if (c >= '0' && c <= '9') em += 0.64;
+        else if (c == '.' || c == ',' || c == ' ' || c == ':' || c == ';' || c == '\'' || c == '|') em += 0.34;
+        else if (c == 'i' || c == 'j' || c == 'l' || c == 'I' || c == 'J') em += 0.3;
+        else if (c == '-' || c == '(' || c == ')' || c == '[' || c == ']' || c == 'f' || c == 't' || c == 'r') em += 0.42;
+        else if (c == 'm' || c == 'M' || c == 'W' || c == '%' || c == '@') em += 1.0;
+        else if (c == 'w' || c == '+' || c == '=' || c == '<' || c == '>' || c == '~' || c == '#') em += 0.86;
+        else if (c >= 'A' && c <= 'Z') em += 0.78;
+        else em += 0.65;
+    }
+    return em * fontSize * (bold ? 1.12 : 1.0) + 2.0;
 }
 
 LabelPlacer::LabelPlacer(double cx, double cy, double radius, double margin)

@@ -12,8 +12,15 @@ struct Box {
 };
 bool Overlap(const Box& a, const Box& b);
 
-// The width a sans-serif label takes at this font size (an upper estimate).
-double LabelWidth(const std::string& text, double fontSize);
+// The width a sans-serif label takes at this font size (an upper estimate for the
+// common sans-serif faces), bold or not.
+double LabelWidth(const std::string& text, double fontSize, bool bold = false);
+// The extent of a line of text above and below its baseline (an upper estimate).
+inline double Ascent(double fontSize) { return 0.95 * fontSize; }
+inline double Descent(double fontSize) { return 0.25 * fontSize; }
+// The height of a label's box and where its baseline lies in a box.
+inline double LabelHeight(double fontSize) { return Ascent(fontSize) + Descent(fontSize); }
+inline double Baseline(const Box& b, double fontSize) { return b.y1 - Descent(fontSize); }
 
 class LabelPlacer {
 public:

@@ -19,6 +19,16 @@ namespace {
 
 const double kGridStep = 0.05;
 
+// The unit a measurement's description ends with ("power-added efficiency, %").
+std::string DescribedUnit(const std::string& name) {
+    if (const pa::MeasurementInfo* info = pa::FindMeasurement(name)) {
+        const std::string d = info->description;
+        const size_t comma = d.rfind(", ");
+        if (comma != std::string::npos) return d.substr(comma + 2);
+    }
+    return "";
+}
+
 // The unit of a difference of two display values of the measurement.
 std::string DifferenceUnit(const ProjectData& project, const std::string& measurement) {
     for (const auto& g : project.graphs)
@@ -29,12 +39,7 @@ std::string DifferenceUnit(const ProjectData& project, const std::string& measur
                 auto it = project.units.find(14);
                 return it == project.units.end() ? "W" : it->second;
             }
-            if (const pa::MeasurementInfo* info = pa::FindMeasurement(m.name)) {
-                std::string d = info->description;
-                size_t comma = d.rfind(", ");
-                if (comma != std::string::npos) return d.substr(comma + 2);
-            }
-            return "";
+            return DescribedUnit(m.name);
         }
     return "";
 }
@@ -88,10 +93,24 @@ RunResults AnalyseRun(const ProjectData& project, const SampleTable& samples,
         for (const Sample& s : samples.rows)
             z.push_back(column >= 0 && static_cast<size_t>(column) < s.values.size() ? s.values[column] : NAN);
         c.errors = loo.Errors(z);
+        c.values = std::move(z);
         c.loo = SummariseErrors(c.errors, r.swept);
         r.contours.push_back(std::move(c));
     }
     return r;
+}
+
+std::string DisplayUnit(const ProjectData& project, const std::string& measurement) {
+    for (const auto& g : project.graphs)
+        for (const auto& m : g.measurements) {
+            if (m.resultType != 1 || m.DisplayName() != measurement) continue;
+            if (m.unitType == 13 || m.unitType == 14) {
+                auto it = project.units.find(m.unitType);
+                return it != project.units.end() ? it->second : m.unitType == 13 ? "dBW" : "W";
+            }
+            return DescribedUnit(m.name);
+        }
+    return "";
 }
 
 void AddLeaveOneOutColumns(SampleTable& samples, const RunResults& results) {

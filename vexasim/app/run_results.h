@@ -20,6 +20,7 @@ struct ContourResult {
     std::string measurement;     // display name, "PA:Pout"
     std::string dataFile;        // the data file it was contoured into
     std::string unit;            // of a difference of its display values: "dB", "%", "mW"
+    std::vector<double> values;  // the simulated value per swept point, display units
     std::vector<double> errors;  // leave-one-out error per swept point, display units
     LooStats loo;
 };
@@ -39,6 +40,10 @@ struct RunResults {
 // units) and the (measurement, data file) pairs the wizard contoured.
 RunResults AnalyseRun(const ProjectData& project, const SampleTable& samples,
                       const std::vector<std::pair<std::string, std::string>>& pairs);
+
+// The unit the project displays a real measurement in, by its display name
+// ("dBm" or "dBW", "mW" or "W", "%", "dB"); empty when it is not known.
+std::string DisplayUnit(const ProjectData& project, const std::string& measurement);
 
 // Appends a "NAME LOO" column per contoured measurement to the table.
 void AddLeaveOneOutColumns(SampleTable& samples, const RunResults& results);

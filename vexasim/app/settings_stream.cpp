@@ -63,19 +63,27 @@ private:
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> ContourPairs(const std::vector<uint8_t>& stream) {
-    std::vector<std::pair<std::string, std::string>> pairs;
+    return ReadRunSettings(stream).pairs;
+}
+
+RunSettings ReadRunSettings(const std::vector<uint8_t>& stream) {
+    RunSettings out;
     Reader r(stream);
-    int32_t version = 0, count = 0;
+    int32_t version = 0, harmonic = 0, count = 0;
     std::string s;
-    if (!r.Int(version) || version < 2) return pairs;
+    if (!r.Int(version) || version < 2) return out;
     // Name, harmonic, centre magnitude and angle, radius, gamma source, schematic, tuner.
-    if (!r.String(s) || !r.Skip(4 + 8 + 8 + 8 + 4) || !r.String(s) || !r.String(s) || !r.Int(count)) return pairs;
+    if (!r.String(s) || !r.Int(harmonic) || !r.Skip(8 + 8 + 8 + 4) || !r.String(out.schematic) ||
+        !r.String(out.tuner) || !r.Int(count))
+        return RunSettings();
+    out.known = true;
+    out.harmonic = harmonic >= 1 && harmonic <= 3 ? harmonic : 0;
     for (int32_t i = 0; i < count; ++i) {
         std::pair<std::string, std::string> p;
         if (!r.String(p.first) || !r.String(p.second)) break;
-        pairs.push_back(std::move(p));
+        out.pairs.push_back(std::move(p));
     }
-    return pairs;
+    return out;
 }
 
 }  // namespace vexasim

@@ -2,20 +2,21 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <sstream>
 
-#include "vexasim/app/contours.h"
-#include "vexasim/app/label_placer.h"
 #include "vexasim/app/run_results.h"
 
 namespace vexasim {
 namespace {
 
-const double kSize = 640, kCentre = 320, kRadius = 280;
+using G = ChartGeometry;
 const char* const kColours[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e377c2"};
+const double kLevelFont = 9, kMaxFont = 10, kGridFont = 9;
 
-double X(double re) { return kCentre + kRadius * re; }
-double Y(double im) { return kCentre - kRadius * im; }
+double X(double re) { return G::kCx + G::kRadius * re; }
+double Y(double im) { return G::kCy - G::kRadius * im; }
 
 std::string Num(double v) {
     char buf[32];
@@ -44,36 +45,52 @@ std::string Level(double v) {
     return buf;
 }
 
-void Grid(std::ostringstream& o) {
-    o << "<g fill=\"none\" stroke=\"#c8c8c8\" stroke-width=\"0.8\" clip-path=\"url(#unit)\">\n";
-    for (double r : {0.2, 0.5, 1.0, 2.0, 5.0})
-        o << "<circle cx=\"" << Num(X(r / (1 + r))) << "\" cy=\"" << Num(Y(0)) << "\" r=\"" << Num(kRadius / (1 + r))
+Box TextBox(double x, double baseline, const std::string& text, double size, bool middle, bool bold = false) {
+    const double w = LabelWidth(text, size, bold);
+    const double x0 = middle ? x - w / 2 : x;
+    return {x0, baseline - Ascent(size), x0 + w, baseline + Descent(size)};
+}
+
+// The grid: resistance circles labelled along the real axis, reactance arcs
+// labelled outside the rim where they meet it. The labels inside the chart are
+// reserved so that no contour label covers them.
+void Grid(std::ostringstream& o, LabelPlacer& placer, RenderStats& st) {
+    const double steps[] = {0.2, 0.5, 1.0, 2.0, 5.0};
+    o << "<g class=\"grid\" fill=\"none\" stroke=\"#c8c8c8\" stroke-width=\"0.8\" clip-path=\"url(#unit)\">\n";
+    for (double r : steps)
+        o << "<circle cx=\"" << Num(X(r / (1 + r))) << "\" cy=\"" << Num(Y(0)) << "\" r=\"" << Num(G::kRadius / (1 + r))
           << "\"/>\n";
-    for (double x : {0.2, 0.5, 1.0, 2.0, 5.0})
+    for (double x : steps)
         for (double sign : {1.0, -1.0})
-            o << "<circle cx=\"" << Num(X(1)) << "\" cy=\"" << Num(Y(sign / x)) << "\" r=\"" << Num(kRadius / x)
+            o << "<circle cx=\"" << Num(X(1)) << "\" cy=\"" << Num(Y(sign / x)) << "\" r=\"" << Num(G::kRadius / x)
               << "\"/>\n";
     o << "<line x1=\"" << Num(X(-1)) << "\" y1=\"" << Num(Y(0)) << "\" x2=\"" << Num(X(1)) << "\" y2=\"" << Num(Y(0))
       << "\"/>\n</g>\n";
-    o << "<circle cx=\"" << Num(kCentre) << "\" cy=\"" << Num(kCentre) << "\" r=\"" << Num(kRadius)
+    o << "<circle cx=\"" << Num(G::kCx) << "\" cy=\"" << Num(G::kCy) << "\" r=\"" << Num(G::kRadius)
       << "\" fill=\"none\" stroke=\"#555\" stroke-width=\"1.5\"/>\n";
-    o << "<g font-family=\"sans-serif\" font-size=\"10\" fill=\"#888\">\n";
-    for (double r : {0.2, 0.5, 1.0, 2.0, 5.0})
-        o << "<text x=\"" << Num(X((r - 1) / (r + 1)) + 2) << "\" y=\"" << Num(Y(0) - 3) << "\">" << Level(r)
-          << "</text>\n";
+    o << "<g class=\"grid-labels\" font-family=\"sans-serif\" font-size=\"" << kGridFont << "\" fill=\"#888\">\n";
+    for (double r : steps) {
+        const std::string text = Level(r);
+        const double x = X((r - 1) / (r + 1)) + 2, y = Y(0) - 3;
+        const Box b = TextBox(x, y, text, kGridFont, false);
+        placer.Reserve(b);
+        st.labels.push_back(b);
+        o << "<text class=\"grid-label\" x=\"" << Num(x) << "\" y=\"" << Num(y) << "\">" << text << "</text>\n";
+    }
+    // z = jx lies on the rim at gamma (jx - 1) / (jx + 1).
+    for (double x : steps)
+        for (double sign : {1.0, -1.0}) {
+            const double angle = std::atan2(2 * sign * x, x * x - 1);
+            const std::string text = (sign > 0 ? "j" : "-j") + Level(x);
+            const double px = G::kCx + (G::kRadius + 15) * std::cos(angle);
+            const double py = G::kCy - (G::kRadius + 15) * std::sin(angle);
+            const double baseline = py + (Ascent(kGridFont) - Descent(kGridFont)) / 2;
+            st.labels.push_back(TextBox(px, baseline, text, kGridFont, true));
+            o << "<text class=\"grid-label\" x=\"" << Num(px) << "\" y=\"" << Num(baseline)
+              << "\" text-anchor=\"middle\">" << text << "</text>\n";
+        }
     o << "</g>\n";
 }
-
-// What one contour measurement contributes to the chart.
-struct Contour {
-    const MeasurementData* m = nullptr;
-    const char* colour = "";
-    ContourGrid grid;
-    std::vector<std::pair<double, std::vector<Segment>>> levels;  // levels that cross the grid
-    GridMax max;
-    bool maxOnEdge = false;
-    bool inRun = false;  // its data file was written by the run whose region is known
-};
 
 std::string Points(const Region& region) {
     std::string out;
@@ -81,122 +98,252 @@ std::string Points(const Region& region) {
     return out;
 }
 
+// Points along the lines of one measurement's levels, by cell: a label must not
+// cover another level's line, or it would be read as that line's.
+class LinePoints {
+public:
+    void Add(int level, const Segment& s) {
+        for (double t : {0.0, 0.25, 0.5, 0.75, 1.0}) {
+            const double x = X(s.x1 + t * (s.x2 - s.x1)), y = Y(s.y1 + t * (s.y2 - s.y1));
+            cells_[Cell(x, y)].push_back({level, x, y});
+        }
+    }
+    bool Covers(const Box& b, int level) const {
+        for (int cx = Index(b.x0); cx <= Index(b.x1); ++cx)
+            for (int cy = Index(b.y0); cy <= Index(b.y1); ++cy) {
+                auto it = cells_.find({cx, cy});
+                if (it == cells_.end()) continue;
+                for (const Point& p : it->second)
+                    if (p.level != level && p.x >= b.x0 && p.x <= b.x1 && p.y >= b.y0 && p.y <= b.y1) return true;
+            }
+        return false;
+    }
+
+private:
+    struct Point {
+        int level;
+        double x, y;
+    };
+    static int Index(double v) { return static_cast<int>(std::floor(v / 10)); }
+    static std::pair<int, int> Cell(double x, double y) { return {Index(x), Index(y)}; }
+    std::map<std::pair<int, int>, std::vector<Point>> cells_;
+};
+
 // Where each level's label may go: the middles of its segments where the spline
-// interpolates (inside the region, a little away from its edge).
-std::vector<std::pair<double, double>> LabelCandidates(const std::vector<Segment>& segments, const Region& region) {
+// interpolates (inside the region, a little away from its edge) and where the label
+// would cover no other level's line.
+std::vector<std::pair<double, double>> LabelCandidates(const std::vector<Segment>& segments, const Region& region,
+                                                       const LinePoints& lines, int level, double w, double h) {
     std::vector<std::pair<double, double>> out;
     for (const Segment& s : segments) {
         const double mx = (s.x1 + s.x2) / 2, my = (s.y1 + s.y2) / 2;
         if (!region.Empty() && region.DepthOf(mx, my) < 0.02) continue;
-        out.push_back({X(mx), Y(my)});
+        const double x = X(mx), y = Y(my);
+        if (lines.Covers({x - w / 2, y - h / 2, x + w / 2, y + h / 2}, level)) continue;
+        out.push_back({x, y});
     }
     return out;
 }
 
-void Legend(std::ostringstream& legend, double& y, const char* colour, const std::string& text, bool swatch,
-            const char* extra = "") {
-    if (swatch)
-        legend << "<rect x=\"" << kSize << "\" y=\"" << Num(y - 9) << "\" width=\"14\" height=\"3\" fill=\"" << colour
-               << "\"/>";
-    legend << "<text x=\"" << kSize + 20 << "\" y=\"" << Num(y) << "\"" << extra << ">" << Escape(text) << "</text>\n";
-    y += swatch ? 15 : 13;
-}
+class Legend {
+public:
+    void Entry(const std::string& colour, const std::string& text, bool swatch, const std::string& extra = "",
+               const std::string& attributes = "") {
+        if (swatch)
+            o_ << "<rect x=\"" << G::kWidth - 300 << "\" y=\"" << Num(y_ - 9) << "\" width=\"14\" height=\"3\" fill=\""
+               << colour << "\"" << attributes << "/>";
+        o_ << "<text x=\"" << G::kWidth - 280 << "\" y=\"" << Num(y_) << "\"" << extra << attributes << ">"
+           << Escape(text) << "</text>\n";
+        y_ += swatch ? 15 : 13;
+    }
+    void Raw(const std::string& svg) { o_ << svg; }
+    void Space(double dy) { y_ += dy; }
+    double Y() const { return y_; }
+    std::string Str() const { return o_.str(); }
+
+private:
+    std::ostringstream o_;
+    double y_ = 70;
+};
+
+const char* HarmonicName(int h) { return h == 1 ? "1 (fundamental)" : h == 2 ? "2" : "3"; }
 
 }  // namespace
 
+std::string WithUnit(double value, const std::string& unit, const char* format) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, format, value);
+    if (unit.empty()) return buf;
+    return std::string(buf) + (unit == "%" ? "" : " ") + unit;
+}
+
+std::string RunTitle(const RunSettings& s) {
+    std::string out;
+    if (!s.schematic.empty()) out += "schematic " + s.schematic;
+    if (!s.tuner.empty()) out += (out.empty() ? "" : ", ") + std::string("tuner ") + s.tuner;
+    if (s.harmonic) out += (out.empty() ? "" : ", ") + std::string("harmonic ") + HarmonicName(s.harmonic);
+    return out;
+}
+
+std::vector<ChartContour> ChartContours(const ProjectData& project, const GraphData& graph,
+                                        const ChartOptions& options, std::vector<std::string>* problems) {
+    const RunResults* results = options.results;
+    const Region region = results ? results->region : Region();
+    std::map<std::string, std::string> contoured;  // data file -> measurement
+    for (const auto& p : options.settings.pairs) contoured[p.second] = p.first;
+    // The last contour measurement of a data file is the latest run's.
+    std::map<std::string, size_t> last;
+    for (size_t i = 0; i < graph.measurements.size(); ++i) {
+        double top, bottom, step;
+        if (ParseContourName(graph.measurements[i].name, top, bottom, step)) last[graph.measurements[i].source] = i;
+    }
+    std::vector<ChartContour> current, earlier;
+    for (size_t i = 0; i < graph.measurements.size(); ++i) {
+        const MeasurementData& m = graph.measurements[i];
+        double top, bottom, step;
+        if (!ParseContourName(m.name, top, bottom, step)) continue;
+        const bool ofThisRun = last[m.source] == i && (contoured.empty() || contoured.count(m.source));
+        if (!ofThisRun && !options.earlierContours) continue;
+        ChartContour k;
+        k.m = &m;
+        k.earlier = !ofThisRun;
+        auto c = contoured.find(m.source);
+        if (c != contoured.end()) {
+            k.measurement = c->second;
+            k.unit = DisplayUnit(project, c->second);
+        }
+        const DataFileData* file = nullptr;
+        for (const auto& f : project.dataFiles)
+            if (f.name == m.source) file = &f;
+        std::string error = "no such data file";
+        if (!file || !ParseContourGrid(file->text, k.grid, error)) {
+            if (problems) problems->push_back(m.source + ": " + error);
+            k.grid.values.clear();
+        }
+        // A data file of an earlier run was sampled elsewhere: its region is not known.
+        k.inRun = !region.Empty() && results->ForDataFile(m.source) != nullptr;
+        if (!k.grid.values.empty()) k.max = RegionMaximum(k.grid, k.inRun ? region : Region(), k.maxOnEdge);
+        (k.earlier ? earlier : current).push_back(std::move(k));
+    }
+    current.insert(current.end(), earlier.begin(), earlier.end());
+    size_t colour = 0;
+    for (ChartContour& k : current) k.colour = kColours[colour++ % (sizeof kColours / sizeof kColours[0])];
+    return current;
+}
+
 std::string RenderSmithChart(const ProjectData& project, const GraphData& graph, RenderStats* stats,
                              const RunResults* results) {
+    ChartOptions options;
+    options.results = results;
+    options.earlierContours = true;
+    return RenderSmithChart(project, graph, stats, options);
+}
+
+std::string RenderSmithChart(const ProjectData& project, const GraphData& graph, RenderStats* stats,
+                             const ChartOptions& options) {
     RenderStats local;
     RenderStats& st = stats ? *stats : local;
+    const RunResults* results = options.results;
     const Region region = results ? results->region : Region();
     const bool split = !region.Empty();
     std::ostringstream o;
-    o << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
-      << kSize + 300 << "\" height=\"" << kSize << "\" viewBox=\"0 0 " << kSize + 300 << " " << kSize << "\">\n"
+    if (!options.embedded) o << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    o << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
+      << G::kWidth << "\" height=\"" << G::kHeight << "\" viewBox=\"0 0 " << G::kWidth << " " << G::kHeight << "\">\n"
       << "<title>" << Escape(graph.name) << "</title>\n"
-      << "<defs><clipPath id=\"unit\"><circle cx=\"" << Num(kCentre) << "\" cy=\"" << Num(kCentre) << "\" r=\""
-      << Num(kRadius) << "\"/></clipPath>";
+      << "<defs><clipPath id=\"unit\"><circle cx=\"" << Num(G::kCx) << "\" cy=\"" << Num(G::kCy) << "\" r=\""
+      << Num(G::kRadius) << "\"/></clipPath>";
     if (split) o << "<clipPath id=\"region\"><polygon points=\"" << Points(region) << "\"/></clipPath>";
     o << "</defs>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"10\" y=\"20\" font-family=\"sans-serif\" font-size=\"14\">" << Escape(graph.name) << "</text>\n";
-    if (split)
-        o << "<polygon class=\"region\" points=\"" << Points(region) << "\" fill=\"#f1f5fb\"/>\n";
-    Grid(o);
+      << "<text class=\"title\" x=\"10\" y=\"22\" font-family=\"sans-serif\" font-size=\"15\" font-weight=\"bold\">"
+      << Escape(graph.name) << "</text>\n";
+    const std::string subtitle = RunTitle(options.settings);
+    if (!subtitle.empty())
+        o << "<text class=\"title\" x=\"10\" y=\"40\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#444\">"
+          << Escape(subtitle) << "</text>\n";
+    if (split) o << "<polygon class=\"region\" points=\"" << Points(region) << "\" fill=\"#f1f5fb\"/>\n";
+    LabelPlacer placer(G::kCx, G::kCy, G::kRadius, 4.0);
+    Grid(o, placer, st);
     if (split)
         o << "<polygon points=\"" << Points(region)
           << "\" fill=\"none\" stroke=\"#7a8aa0\" stroke-width=\"0.8\" stroke-dasharray=\"5 3\"/>\n";
 
-    // Gather every contour measurement first: maxima are placed before any level label.
-    int colour = 0;
-    std::vector<Contour> contours;
-    std::ostringstream legend;
-    double legendY = 40;
-    for (const MeasurementData& m : graph.measurements) {
-        const char* c = kColours[colour++ % (sizeof kColours / sizeof kColours[0])];
+    std::vector<ChartContour> contours = ChartContours(project, graph, options, &st.problems);
+    st.contourMeasurements = static_cast<int>(contours.size());
+    Legend legend;
+    // Per contour: its levels that have a line where the spline interpolates.
+    std::vector<std::vector<std::pair<double, std::vector<Segment>>>> levels(contours.size());
+    for (size_t n = 0; n < contours.size(); ++n) {
+        const ChartContour& k = contours[n];
         double top, bottom, step;
-        if (ParseContourName(m.name, top, bottom, step)) {
-            ++st.contourMeasurements;
-            const DataFileData* file = nullptr;
-            for (const auto& f : project.dataFiles)
-                if (f.name == m.source) file = &f;
-            Contour k;
-            k.m = &m;
-            k.colour = c;
-            std::string error;
-            if (!file) {
-                st.problems.push_back(m.source + ": no such data file");
-                st.levelsDrawn.push_back(0);
-                continue;
-            }
-            if (!ParseContourGrid(file->text, k.grid, error)) {
-                st.problems.push_back(m.source + ": " + error);
-                st.levelsDrawn.push_back(0);
-                continue;
-            }
+        ParseContourName(k.m->name, top, bottom, step);
+        if (!k.grid.values.empty())
             for (double level : ContourLevels(top, bottom, step)) {
                 std::vector<Segment> segments = ContourSegments(k.grid, level);
-                if (!segments.empty()) k.levels.push_back({level, std::move(segments)});
+                bool shown = false;
+                for (const Segment& s : segments) {
+                    const double mx = (s.x1 + s.x2) / 2, my = (s.y1 + s.y2) / 2;
+                    shown = shown || (k.inRun ? region.Contains(mx, my) : mx * mx + my * my <= 1.0);
+                }
+                if (shown) levels[n].push_back({level, std::move(segments)});
             }
-            st.levelsDrawn.push_back(static_cast<int>(k.levels.size()));
-            // A data file of an earlier run was sampled elsewhere: its region is not known.
-            k.inRun = split && results->ForDataFile(m.source);
-            k.max = RegionMaximum(k.grid, k.inRun ? region : Region(), k.maxOnEdge);
-            Legend(legend, legendY, c, m.source + " " + m.name, true);
-            const ContourResult* r = results ? results->ForDataFile(m.source) : nullptr;
-            if (results && results->earlierLevels.count({m.source, m.name}))
-                Legend(legend, legendY, c, "levels of an earlier run, on this run's data", false,
-                       " font-size=\"10\" font-style=\"italic\"");
-            else if (r) {
-                // "PA:Pout  LOO rms 0.08 dB, max 0.31 dB" and, below, "at gamma ...".
-                const std::string loo = r->measurement + "  " + LooText(*r);
-                const size_t at = loo.find(" at gamma ");
-                Legend(legend, legendY, c, loo.substr(0, at), false, " font-size=\"10\"");
-                if (at != std::string::npos) Legend(legend, legendY, c, loo.substr(at + 1), false, " font-size=\"10\"");
-            }
-            contours.push_back(std::move(k));
-        } else if (!m.points.empty() && m.resultType == 2) {
-            o << "<g class=\"points\" fill=\"" << c << "\">\n";
-            for (const auto& p : m.points)
-                if (std::isfinite(p.first) && std::isfinite(p.second))
-                    o << "<circle cx=\"" << Num(X(p.first)) << "\" cy=\"" << Num(Y(p.second)) << "\" r=\"2.5\"/>\n";
-            o << "</g>\n";
-            legend << "<circle cx=\"" << kSize + 7 << "\" cy=\"" << legendY - 4 << "\" r=\"3\" fill=\"" << c
-                   << "\"/>";
-            Legend(legend, legendY, c, m.source + ":" + m.name, false);
+        st.levelsDrawn.push_back(static_cast<int>(levels[n].size()));
+        const std::string attr = " data-m=\"" + std::to_string(n) + "\"";
+        legend.Entry(k.colour,
+                     k.measurement.empty() ? k.m->source + " " + k.m->name
+                                           : k.measurement + (k.unit.empty() ? "" : " (" + k.unit + ")") +
+                                                 (k.earlier ? ", earlier run" : ""),
+                     true, "", attr);
+        const std::string small = " font-size=\"10\"";
+        if (!levels[n].empty()) {
+            const double low = levels[n].front().first, high = levels[n].back().first;
+            legend.Entry(k.colour,
+                         "levels " + WithUnit(low, k.unit) + " to " + WithUnit(high, k.unit) + ", every " + WithUnit(step, k.unit == "dBm" || k.unit == "dBW" ? "dB" : k.unit) +
+                             (k.earlier && k.measurement.empty() ? " (earlier run, dashed)" : k.earlier ? " (dashed)" : ""),
+                         false, small, attr);
+        } else {
+            legend.Entry(k.colour, "no level inside the simulated region", false, small, attr);
         }
+        const ContourResult* r = results ? results->ForDataFile(k.m->source) : nullptr;
+        if (k.earlier && r)
+            legend.Entry(k.colour, "levels of an earlier run, on this run's data", false,
+                         " font-size=\"10\" font-style=\"italic\"", attr);
+        else if (r) {
+            // "LOO rms 0.08 dB, max 0.31 dB" and, below, "at gamma ...".
+            const std::string loo = LooText(*r);
+            const size_t at = loo.find(" at gamma ");
+            legend.Entry(k.colour, "leave-one-out " + loo.substr(4, at == std::string::npos ? at : at - 4), false, small,
+                         attr);
+            if (at != std::string::npos) legend.Entry(k.colour, loo.substr(at + 1), false, small, attr);
+        }
+    }
+    int colour = static_cast<int>(contours.size());
+    for (const MeasurementData& m : graph.measurements) {
+        double top, bottom, step;
+        if (ParseContourName(m.name, top, bottom, step) || m.points.empty() || m.resultType != 2) continue;
+        const char* c = kColours[colour++ % (sizeof kColours / sizeof kColours[0])];
+        o << "<g class=\"points\" fill=\"" << c << "\">\n";
+        for (const auto& p : m.points)
+            if (std::isfinite(p.first) && std::isfinite(p.second))
+                o << "<circle cx=\"" << Num(X(p.first)) << "\" cy=\"" << Num(Y(p.second)) << "\" r=\"2.5\"/>\n";
+        o << "</g>\n";
+        legend.Raw("<circle cx=\"" + Num(G::kWidth - 293) + "\" cy=\"" + Num(legend.Y() - 4) + "\" r=\"3\" fill=\"" +
+                   c + "\"/>");
+        legend.Entry(c, m.source + ":" + m.name, false);
     }
 
     // Outside the region the lines are the spline's extrapolation: drawn faint and
     // dashed rather than left out, they show which way the measurement rises, and
     // so where to move the centre; nobody takes them for results.
     for (size_t n = 0; n < contours.size(); ++n) {
-        const Contour& k = contours[n];
-        const std::string id = "contour" + std::to_string(n);
-        o << (k.inRun ? "<defs>" : "") << "<g " << (k.inRun ? "id=\"" + id + "\" " : "")
+        const ChartContour& k = contours[n];
+        const std::string id = "contour" + std::to_string(n), m = " data-m=\"" + std::to_string(n) + "\"";
+        o << (k.inRun ? "<defs>" : "") << "<g " << (k.inRun ? "id=\"" + id + "\" " : m + " ")
           << "class=\"contour\" data-measurement=\"" << Escape(k.m->source) << "\" stroke=\"" << k.colour
-          << "\" fill=\"none\"" << (k.inRun ? "" : " stroke-width=\"1.3\" clip-path=\"url(#unit)\"") << ">\n";
-        for (const auto& level : k.levels) {
+          << "\" fill=\"none\""
+          << (k.inRun ? "" : " stroke-width=\"1.3\" clip-path=\"url(#unit)\"")
+          << (k.earlier ? " stroke-dasharray=\"7 3\"" : "") << ">\n";
+        for (const auto& level : levels[n]) {
             o << "<path class=\"level\" data-level=\"" << Level(level.first) << "\" d=\"";
             for (const Segment& s : level.second)
                 o << "M" << Num(X(s.x1)) << " " << Num(Y(s.y1)) << "L" << Num(X(s.x2)) << " " << Num(Y(s.y2));
@@ -204,84 +351,109 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         }
         o << "</g>" << (k.inRun ? "</defs>" : "") << "\n";
         if (k.inRun)
-            o << "<use class=\"outside\" xlink:href=\"#" << id
+            o << "<use class=\"outside\"" << m << " xlink:href=\"#" << id
               << "\" clip-path=\"url(#unit)\" stroke-width=\"0.8\" stroke-dasharray=\"3 3\" opacity=\"0.35\"/>\n"
-              << "<use class=\"inside\" xlink:href=\"#" << id << "\" clip-path=\"url(#region)\" stroke-width=\"1.3\"/>\n";
+              << "<use class=\"inside\"" << m << " xlink:href=\"#" << id
+              << "\" clip-path=\"url(#region)\" stroke-width=\"1.3\"/>\n";
+    }
+
+    for (const Overlay& v : options.overlays) {
+        o << "<polyline class=\"overlay\" fill=\"none\" stroke=\"" << Escape(v.colour)
+          << "\" stroke-width=\"2\" clip-path=\"url(#unit)\" points=\"";
+        bool first = true;
+        for (const GammaPoint& p : v.points)
+            if (std::isfinite(p.re) && std::isfinite(p.im)) {
+                o << (first ? "" : " ") << Num(X(p.re)) << "," << Num(Y(p.im));
+                first = false;
+            }
+        o << "\"/>\n";
+        legend.Raw("<rect x=\"" + Num(G::kWidth - 300) + "\" y=\"" + Num(legend.Y() - 8) +
+                   "\" width=\"14\" height=\"2\" fill=\"" + Escape(v.colour) + "\"/>");
+        legend.Entry(v.colour, v.name, false);
     }
 
     if (results) {
         o << "<g class=\"swept\" fill=\"#333\">\n";
         for (const GammaPoint& p : results->swept)
             if (std::isfinite(p.re) && std::isfinite(p.im)) {
-                o << "<circle class=\"swept-point\" cx=\"" << Num(X(p.re)) << "\" cy=\"" << Num(Y(p.im)) << "\" r=\"1.6\"/>\n";
+                o << "<circle class=\"swept-point\" cx=\"" << Num(X(p.re)) << "\" cy=\"" << Num(Y(p.im))
+                  << "\" r=\"1.6\"/>\n";
                 ++st.sweptPoints;
             }
         o << "</g>\n";
-        legendY += 6;
-        legend << "<circle cx=\"" << kSize + 7 << "\" cy=\"" << legendY - 4 << "\" r=\"2\" fill=\"#333\"/>";
-        Legend(legend, legendY, "#333", "simulated points (" + std::to_string(st.sweptPoints) + ")", false);
+        legend.Space(6);
+        legend.Raw("<circle cx=\"" + Num(G::kWidth - 293) + "\" cy=\"" + Num(legend.Y() - 4) +
+                   "\" r=\"2\" fill=\"#333\"/>");
+        legend.Entry("#333", "simulated points (" + std::to_string(st.sweptPoints) + ")", false);
         if (split) {
-            legend << "<rect x=\"" << kSize << "\" y=\"" << Num(legendY - 10) << "\" width=\"14\" height=\"10\" fill=\"#f1f5fb\" "
-                   << "stroke=\"#7a8aa0\" stroke-dasharray=\"3 2\"/>";
-            Legend(legend, legendY, "#333", "simulated region (their convex hull)", false);
-            Legend(legend, legendY, "#333", "faint dashed lines: outside it, extrapolated", false,
-                   " font-size=\"10\"");
+            legend.Raw("<rect x=\"" + Num(G::kWidth - 300) + "\" y=\"" + Num(legend.Y() - 10) +
+                       "\" width=\"14\" height=\"10\" fill=\"#f1f5fb\" stroke=\"#7a8aa0\" stroke-dasharray=\"3 2\"/>");
+            legend.Entry("#333", "simulated region (their convex hull)", false);
+            bool inRun = false;
+            for (const ChartContour& k : contours) inRun = inRun || k.inRun;
+            if (inRun) legend.Entry("#333", "faint dashed lines: outside it, extrapolated", false, " font-size=\"10\"");
         }
     }
 
-    // Labels: the maxima first, then one label per level where there is room.
-    LabelPlacer placer(kCentre, kCentre, kRadius, 4.0);
-    std::ostringstream labels;
-    // One maximum per data file: measurements of one file at other levels share it,
-    // and it takes the colour of the one added last (this run's levels).
-    std::vector<const Contour*> maxima;
-    for (auto it = contours.rbegin(); it != contours.rend(); ++it) {
-        const Contour& k = *it;
-        bool earlier = results && results->earlierLevels.count({k.m->source, k.m->name});
-        bool shown = false;
-        for (const Contour* q : maxima) shown = shown || q->m->source == k.m->source;
-        if (!k.max.found || earlier || shown) continue;
-        maxima.push_back(&k);
+    // Labels: the maxima beside their dots first, then one label per level where
+    // there is room. One maximum per data file, in the colour of its latest levels.
+    std::vector<size_t> maxima;
+    std::set<std::string> files;
+    for (size_t n = 0; n < contours.size(); ++n) {
+        const ChartContour& k = contours[n];
+        if (!k.max.found || !files.insert(k.m->source).second) continue;
+        maxima.push_back(n);
         const double x = X(k.max.re), y = Y(k.max.im);
         placer.Reserve({x - 5, y - 5, x + 5, y + 5});
     }
-    for (const Contour* maximum : maxima) {
-        const Contour& k = *maximum;
-        char value[48];
-        std::snprintf(value, sizeof value, "max %.4g%s", k.max.value, k.maxOnEdge ? " (edge)" : "");
-        const double x = X(k.max.re), y = Y(k.max.im), w = LabelWidth(value, 10), h = 12;
+    for (size_t n : maxima) {
+        const ChartContour& k = contours[n];
+        const std::string value = "max " + WithUnit(k.max.value, k.unit, "%.4g") + (k.maxOnEdge ? " (edge)" : "");
+        const double x = X(k.max.re), y = Y(k.max.im), w = LabelWidth(value, kMaxFont, true),
+                     h = LabelHeight(kMaxFont);
+        // Beside the dot: right, left, above, below, then the corners, then a step farther.
         std::vector<std::pair<double, double>> around;
-        for (double d : {1.0, 2.0})
-            for (auto off : {std::pair<double, double>{0, 14}, {0, -14}, {w / 2 + 8, 0}, {-w / 2 - 8, 0},
-                             {w / 2 + 4, 12}, {-w / 2 - 4, 12}, {w / 2 + 4, -12}, {-w / 2 - 4, -12}})
+        for (double d : {1.0, 2.2})
+            for (auto off : {std::pair<double, double>{w / 2 + 7, 0}, {-w / 2 - 7, 0}, {0, -h / 2 - 6}, {0, h / 2 + 6},
+                             {w / 2 + 3, -h / 2 - 3}, {-w / 2 - 3, -h / 2 - 3}, {w / 2 + 3, h / 2 + 3},
+                             {-w / 2 - 3, h / 2 + 3}})
                 around.push_back({x + d * off.first, y + d * off.second});
         Box b;
-        o << "<g class=\"maximum\"><circle cx=\"" << Num(x) << "\" cy=\"" << Num(y) << "\" r=\"4.5\" fill=\"" << k.colour
-          << "\" stroke=\"white\"/>";
+        o << "<g class=\"maximum\" data-m=\"" << n << "\"><circle cx=\"" << Num(x) << "\" cy=\"" << Num(y)
+          << "\" r=\"4.5\" fill=\"" << k.colour << "\" stroke=\"white\"/>";
         if (placer.Place(around, w, h, b, true)) {
             st.labels.push_back(b);
-            o << "<text x=\"" << Num((b.x0 + b.x1) / 2) << "\" y=\"" << Num(b.y1 - 3)
-              << "\" text-anchor=\"middle\" font-family=\"sans-serif\" font-size=\"10\" font-weight=\"bold\" fill=\""
-              << k.colour << "\" stroke=\"white\" stroke-width=\"3\" paint-order=\"stroke\">" << value << "</text>";
+            o << "<text class=\"max-label\" x=\"" << Num((b.x0 + b.x1) / 2) << "\" y=\"" << Num(Baseline(b, kMaxFont))
+              << "\" text-anchor=\"middle\" font-family=\"sans-serif\" font-size=\"" << kMaxFont
+              << "\" font-weight=\"bold\" fill=\"" << k.colour
+              << "\" stroke=\"white\" stroke-width=\"3\" paint-order=\"stroke\">" << Escape(value) << "</text>";
         }
         o << "</g>\n";
     }
-    for (const Contour& k : contours) {
-        labels << "<g class=\"labels\" font-family=\"sans-serif\" font-size=\"9\" text-anchor=\"middle\" fill=\""
-               << k.colour << "\" stroke=\"white\" stroke-width=\"2.5\" paint-order=\"stroke\">\n";
-        for (const auto& level : k.levels) {
-            const std::string text = Level(level.first);
+    for (size_t n = 0; n < contours.size(); ++n) {
+        const ChartContour& k = contours[n];
+        LinePoints lines;
+        for (size_t l = 0; l < levels[n].size(); ++l)
+            for (const Segment& s : levels[n][l].second) lines.Add(static_cast<int>(l), s);
+        o << "<g class=\"labels\" data-m=\"" << n << "\" font-family=\"sans-serif\" font-size=\"" << kLevelFont
+          << "\" text-anchor=\"middle\" fill=\"" << k.colour
+          << "\" stroke=\"white\" stroke-width=\"2.5\" paint-order=\"stroke\">\n";
+        for (size_t l = 0; l < levels[n].size(); ++l) {
+            const std::string text = WithUnit(levels[n][l].first, k.unit);
+            const double w = LabelWidth(text, kLevelFont), h = LabelHeight(kLevelFont);
             Box b;
-            if (!placer.Place(LabelCandidates(level.second, k.inRun ? region : Region()), LabelWidth(text, 9), 10, b))
+            if (!placer.Place(LabelCandidates(levels[n][l].second, k.inRun ? region : Region(), lines,
+                                              static_cast<int>(l), w, h),
+                              w, h, b))
                 continue;
             st.labels.push_back(b);
-            labels << "<text class=\"level-label\" x=\"" << Num((b.x0 + b.x1) / 2) << "\" y=\"" << Num(b.y1 - 2.5)
-                   << "\">" << text << "</text>\n";
+            o << "<text class=\"level-label\" x=\"" << Num((b.x0 + b.x1) / 2) << "\" y=\""
+              << Num(Baseline(b, kLevelFont)) << "\">" << Escape(text) << "</text>\n";
         }
-        labels << "</g>\n";
+        o << "</g>\n";
     }
-    o << labels.str();
-    o << "<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#222\">\n" << legend.str() << "</g>\n</svg>\n";
+    o << "<g class=\"legend\" font-family=\"sans-serif\" font-size=\"11\" fill=\"#222\">\n"
+      << legend.Str() << "</g>\n</svg>\n";
     return o.str();
 }
 
