@@ -9,6 +9,7 @@
 
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/settings_stream.h"
+#include "vexasim/app/svg.h"
 
 namespace {
 
@@ -60,6 +61,29 @@ TEST(Outputs, SvgNamesAndSettingsPairs) {
     EXPECT_EQ(pairs[0].second, "f");
     s.resize(s.size() - 3);  // cut inside the last string
     EXPECT_TRUE(vexasim::ContourPairs(s).empty());
+}
+
+TEST(Outputs, RunSettingsNameSchematicTunerAndHarmonic) {
+    // Version 2: name "N", harmonic 3, centre, radius, source, schematic "PA", tuner "T", one pair.
+    std::vector<uint8_t> s = {2, 0, 0, 0, 4, 0, 0, 0, 'N', 0, 0, 0, 3, 0, 0, 0};
+    s.insert(s.end(), 8 + 8 + 8 + 4, 0);
+    s.insert(s.end(), {6, 0, 0, 0, 'P', 0, 'A', 0, 0, 0, 4, 0, 0, 0, 'T', 0, 0, 0, 1, 0, 0, 0});
+    s.insert(s.end(), {4, 0, 0, 0, 'A', 0, 0, 0, 4, 0, 0, 0, 'f', 0, 0, 0});
+    vexasim::RunSettings r = vexasim::ReadRunSettings(s);
+    EXPECT_TRUE(r.known);
+    EXPECT_EQ(r.harmonic, 3);
+    EXPECT_EQ(r.schematic, "PA");
+    EXPECT_EQ(r.tuner, "T");
+    ASSERT_EQ(r.pairs.size(), 1u);
+    EXPECT_EQ(r.pairs[0].second, "f");
+    EXPECT_EQ(vexasim::RunTitle(r), "schematic PA, tuner T, harmonic 3");
+    s[12] = 1;
+    EXPECT_EQ(vexasim::RunTitle(vexasim::ReadRunSettings(s)), "schematic PA, tuner T, harmonic 1 (fundamental)");
+    s[12] = 7;  // never a harmonic of the wizard's
+    EXPECT_EQ(vexasim::ReadRunSettings(s).harmonic, 0);
+    s.resize(40);  // ends inside the schematic's name
+    EXPECT_FALSE(vexasim::ReadRunSettings(s).known);
+    EXPECT_EQ(vexasim::RunTitle(vexasim::ReadRunSettings(s)), "");
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "host/angles.h"
+#include <nlohmann/json.hpp>
+
 #include "vexasim/app/contours.h"
+#include "vexasim/app/html.h"
 #include "vexasim/app/run_results.h"
 #include "vexasim/app/svg.h"
 
@@ -197,18 +200,18 @@ TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
         for (size_t a = 0; a < stats.labels.size(); ++a) {
             const vexasim::Box& b = stats.labels[a];
             for (double x : {b.x0, b.x1})
-                for (double y : {b.y0, b.y1}) EXPECT_LT(std::hypot(x - 320, y - 320), 280.0 - 3.9) << a;
+                for (double y : {b.y0, b.y1}) EXPECT_LT(std::hypot(x - 320, y - 365), 280.0 - 3.9) << a;
             for (size_t c = a + 1; c < stats.labels.size(); ++c) EXPECT_FALSE(vexasim::Overlap(b, stats.labels[c])) << a << " " << c;
         }
         // One maximum per data file; those of the run inside its region, both on its
         // edge (the top of the paraboloid is outside, the saddle has none).
         EXPECT_EQ(Count(svg, "class=\"maximum\""), 3u);
         int inside = 0;
-        const std::string marker = "class=\"maximum\"><circle cx=\"";
+        const std::string marker = "class=\"maximum\"";
         for (size_t at = svg.find(marker); at != std::string::npos; at = svg.find(marker, at + 1)) {
-            const double cx = std::atof(svg.c_str() + at + marker.size());
+            const double cx = std::atof(svg.c_str() + svg.find("cx=\"", at) + 4);
             const double cy = std::atof(svg.c_str() + svg.find("cy=\"", at) + 4);
-            const double re = (cx - 320) / 280, im = (320 - cy) / 280;
+            const double re = (cx - 320) / 280, im = (365 - cy) / 280;
             inside += run.region.Contains(re, im, 1e-4);
         }
         EXPECT_EQ(inside, results ? 2 : 0);
@@ -218,10 +221,176 @@ TEST(SmithChart, ShowsTheSweptPointsLabelsApartAndMaximaInsideTheRegion) {
         int levels = 0;
         for (int n : stats.levelsDrawn) levels += n;
         EXPECT_EQ(Count(svg, "class=\"level\""), static_cast<size_t>(levels));
-        EXPECT_EQ(Count(svg, "PA:Pout  LOO rms 0.08 dB, max 0.31 dB"), results ? 1u : 0u);
+        EXPECT_EQ(Count(svg, "leave-one-out rms 0.08 dB, max 0.31 dB"), results ? 1u : 0u);
         EXPECT_EQ(Count(svg, "levels of an earlier run"), results ? 1u : 0u);
-        EXPECT_EQ(Count(svg, "PA:PAE  LOO not available"), results ? 1u : 0u);
+        EXPECT_EQ(Count(svg, "leave-one-out not available"), results ? 1u : 0u);
     }
+}
+
+// A run of this schematic contoured PA:Pout into pout_lp over a disc around
+// -0.3-0.2j that misses the top of the paraboloid; the graph still holds an
+// earlier run's levels of pout_lp and an earlier run's data file gain_lp.
+struct RunFixture {
+    vexasim::ProjectData p;
+    vexasim::GraphData g;
+    vexasim::RunResults run;
+    vexasim::ChartOptions options;
+
+    RunFixture() {
+        p.units[13] = "dBm";
+        for (const char* name : {"pout_lp", "gain_lp"}) {
+            vexasim::DataFileData file;
+            file.name = name;
+            file.text = GridText(Paraboloid);
+            p.dataFiles.push_back(file);
+        }
+        vexasim::GraphData power;
+        power.type = 1;
+        power.measurements.emplace_back();
+        power.measurements.back().source = "PA";
+        power.measurements.back().name = "Pout";
+        power.measurements.back().unitType = 13;
+        p.graphs.push_back(power);
+        g.name = "Load Pull Data Contour Graph";
+        for (const char* m : {"pout_lp|LPCS[9,-20,1]", "gain_lp|LPCS[9,-20,1]", "pout_lp|LPCS[9.5,-20,0.5]"}) {
+            g.measurements.emplace_back();
+            g.measurements.back().source = std::string(m).substr(0, std::string(m).find('|'));
+            g.measurements.back().name = std::string(m).substr(std::string(m).find('|') + 1);
+        }
+        for (int ring = 0; ring <= 4; ++ring)
+            for (int j = 0; j < std::max(1, 6 * ring); ++j)
+                run.swept.push_back({-0.3 + 0.1 * ring * std::cos(j * kPi / (3 * ring + 1e-9)),
+                                     -0.2 + 0.1 * ring * std::sin(j * kPi / (3 * ring + 1e-9))});
+        run.region = vexasim::Region::Hull(run.swept);
+        vexasim::ContourResult c;
+        c.measurement = "PA:Pout";
+        c.dataFile = "pout_lp";
+        c.unit = "dB";
+        for (const auto& s : run.swept) {
+            c.values.push_back(Paraboloid(s.re, s.im) + 0.01);
+            c.errors.push_back(0.01);
+        }
+        run.contours.push_back(c);
+        options.results = &run;
+        options.settings.known = true;
+        options.settings.harmonic = 2;
+        options.settings.schematic = "PA";
+        options.settings.tuner = "HBTUNER1";
+        options.settings.pairs = {{"PA:Pout", "pout_lp"}};
+    }
+};
+
+std::vector<std::string> Between(const std::string& s, const std::string& open, const std::string& close) {
+    std::vector<std::string> out;
+    for (size_t at = s.find(open); at != std::string::npos; at = s.find(open, at + 1)) {
+        const size_t from = s.find('>', at) + 1;
+        out.push_back(s.substr(from, s.find(close, from) - from));
+    }
+    return out;
+}
+
+TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
+    RunFixture f;
+    f.options.overlays.push_back({"trade-off", "#000", {{-0.5, 0}, {-0.3, -0.2}, {-0.1, -0.3}}});
+    vexasim::RenderStats stats;
+    const std::string svg = vexasim::RenderSmithChart(f.p, f.g, &stats, f.options);
+    EXPECT_TRUE(BalancedXml(svg));
+    // Only this run's pout_lp levels (every 0.5), in one colour; nothing of gain_lp.
+    EXPECT_EQ(Count(svg, "class=\"contour\""), 1u);
+    EXPECT_EQ(Count(svg, "data-measurement=\"gain_lp\""), 0u);
+    EXPECT_EQ(Count(svg, "earlier run"), 0u);
+    // Every level drawn has a line inside the region, and every level well inside
+    // the values the region covers is drawn.
+    double low = 1e9, high = -1e9;
+    for (double re = -1; re <= 1; re += 0.005)
+        for (double im = -1; im <= 1; im += 0.005)
+            if (f.run.region.Contains(re, im)) {
+                low = std::min(low, Paraboloid(re, im));
+                high = std::max(high, Paraboloid(re, im));
+            }
+    int inside = 0;
+    const std::string attr = "data-level=\"";
+    for (size_t at = svg.find(attr); at != std::string::npos; at = svg.find(attr, at + 1)) {
+        const double level = std::atof(svg.c_str() + at + attr.size());
+        EXPECT_GT(level, low - 0.05) << level;
+        EXPECT_LT(level, high + 0.05) << level;
+        ++inside;
+    }
+    EXPECT_EQ(inside, static_cast<int>(std::floor(2 * (high - 0.05)) - std::ceil(2 * (low + 0.05)) + 1));
+    ASSERT_EQ(stats.levelsDrawn.size(), 1u);
+    EXPECT_EQ(stats.levelsDrawn[0], inside);
+    // Units: legend, level labels and the maximum.
+    EXPECT_EQ(Count(svg, ">PA:Pout (dBm)</text>"), 1u);
+    const std::vector<std::string> labels = Between(svg, "class=\"level-label\"", "</text>");
+    ASSERT_GT(labels.size(), 3u);
+    for (const std::string& l : labels) EXPECT_EQ(l.substr(l.size() - 4), " dBm") << l;
+    const std::vector<std::string> max = Between(svg, "class=\"max-label\"", "</text>");
+    ASSERT_EQ(max.size(), 1u);
+    EXPECT_EQ(max[0].substr(0, 4), "max ");
+    EXPECT_NE(max[0].find(" dBm (edge)"), std::string::npos) << max[0];
+    // The maximum's label is beside its dot.
+    const std::string dot = "class=\"maximum\" data-m=\"0\"><circle cx=\"";
+    ASSERT_NE(svg.find(dot), std::string::npos);
+    const double dx = std::atof(svg.c_str() + svg.find(dot) + dot.size());
+    const double dy = std::atof(svg.c_str() + svg.find("cy=\"", svg.find(dot)) + 4);
+    ASSERT_EQ(stats.labels.size(), labels.size() + 1);
+    const vexasim::Box& b = stats.labels.front();
+    EXPECT_LT(std::hypot(std::max({0.0, b.x0 - dx, dx - b.x1}), std::max({0.0, b.y0 - dy, dy - b.y1})), 12.0);
+    // The title, the grid's labels and the overlay.
+    EXPECT_EQ(Count(svg, ">schematic PA, tuner HBTUNER1, harmonic 2</text>"), 1u);
+    for (const char* grid : {">0.2<", ">5<", ">j0.5<", ">-j0.5<", ">j1<", ">-j5<"}) EXPECT_EQ(Count(svg, grid), 1u) << grid;
+    EXPECT_EQ(Count(svg, "<polyline class=\"overlay\""), 1u);
+    EXPECT_EQ(Count(svg, "points=\"180.00,365.00 236.00,421.00 292.00,449.00\""), 1u);
+    EXPECT_EQ(Count(svg, ">trade-off</text>"), 1u);
+
+    // On request the earlier levels and the earlier data file too, marked.
+    f.options.earlierContours = true;
+    const std::string all = vexasim::RenderSmithChart(f.p, f.g, nullptr, f.options);
+    EXPECT_EQ(Count(all, "class=\"contour\""), 3u);
+    EXPECT_EQ(Count(all, ">PA:Pout (dBm), earlier run</text>"), 1u);
+    EXPECT_EQ(Count(all, "levels of an earlier run, on this run's data"), 1u);
+    EXPECT_EQ(Count(all, "gain_lp LPCS[9,-20,1]"), 1u);
+    EXPECT_EQ(Count(all, "stroke-dasharray=\"7 3\""), 2u);
+
+    EXPECT_EQ(vexasim::WithUnit(38, "dBm"), "38 dBm");
+    EXPECT_EQ(vexasim::WithUnit(52.5, "%"), "52.5%");
+    EXPECT_EQ(vexasim::WithUnit(-1.25, ""), "-1.25");
+}
+
+TEST(InteractiveChart, IsOnePageWithTheChartAndItsDataInside) {
+    RunFixture f;
+    f.g.name = "Graph <&>";
+    const std::string html = vexasim::RenderInteractiveChart(f.p, f.g, f.options);
+    EXPECT_EQ(html.compare(0, 15, "<!DOCTYPE html>"), 0);
+    EXPECT_EQ(Count(html, "<?xml"), 0u);
+    EXPECT_EQ(Count(html, "<svg "), 1u);
+    EXPECT_EQ(Count(html, "<script"), 2u);
+    EXPECT_EQ(Count(html, " src="), 0u);
+    EXPECT_EQ(Count(html, "<title>Graph &lt;&amp;&gt;</title>"), 2u);  // the page's and the chart's
+    const std::string open = "<script type=\"application/json\" id=\"chart-data\">";
+    const size_t at = html.find(open) + open.size();
+    const std::string text = html.substr(at, html.find("</script>", at) - at);
+    const nlohmann::json data = nlohmann::json::parse(text);
+    EXPECT_EQ(data["cx"], 320);
+    EXPECT_EQ(data["cy"], 365);
+    EXPECT_EQ(data["r"], 280);
+    ASSERT_EQ(data["swept"].size(), f.run.swept.size());
+    EXPECT_EQ(data["swept"][5][0].get<double>(), f.run.swept[5].re);
+    ASSERT_EQ(data["measurements"].size(), 1u);  // only this run's
+    const auto& m = data["measurements"][0];
+    EXPECT_EQ(m["name"], "PA:Pout");
+    EXPECT_EQ(m["unit"], "dBm");
+    vexasim::ContourGrid grid;
+    std::string error;
+    ASSERT_TRUE(vexasim::ParseContourGrid(GridText(Paraboloid), grid, error));
+    ASSERT_EQ(m["grid"].size(), 41u * 41u);
+    for (size_t i = 0; i < grid.values.size(); ++i) ASSERT_EQ(m["grid"][i].get<double>(), grid.values[i]) << i;
+    ASSERT_EQ(m["values"].size(), f.run.swept.size());
+    EXPECT_EQ(m["values"][3].get<double>(), f.run.contours[0].values[3]);
+    EXPECT_EQ(m["errors"][3].get<double>(), 0.01);
+    ASSERT_EQ(data["maxima"].size(), 1u);
+    EXPECT_TRUE(f.run.region.Contains(data["maxima"][0]["re"], data["maxima"][0]["im"], 1e-9));
+    EXPECT_EQ(vexasim::HtmlFileName("Load Pull Data Contour Graph"), "Load_Pull_Data_Contour_Graph.html");
 }
 
 }  // namespace

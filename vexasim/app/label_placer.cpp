@@ -52,10 +52,16 @@ bool LabelPlacer::InsideCircle(const Box& b) const {
 
 bool LabelPlacer::Place(const std::vector<std::pair<double, double>>& centres, double w, double h, Box& placed,
                         bool inOrder) {
+    std::vector<Box> boxes;
+    for (const auto& c : centres) boxes.push_back({c.first - w / 2, c.second - h / 2, c.first + w / 2, c.second + h / 2});
+    return Place(boxes, placed, nullptr, inOrder);
+}
+
+bool LabelPlacer::Place(const std::vector<Box>& candidates, Box& placed, size_t* which, bool inOrder) {
     bool found = false;
     double bestScore = -1, bestY = 0;
-    for (const auto& c : centres) {
-        Box b{c.first - w / 2, c.second - h / 2, c.first + w / 2, c.second + h / 2};
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const Box& b = candidates[i];
         if (!InsideCircle(b)) continue;
         double clearance = kComfortable;
         for (const Box& t : taken_) {
@@ -69,6 +75,7 @@ bool LabelPlacer::Place(const std::vector<std::pair<double, double>>& centres, d
         if (inOrder) {
             found = true;
             placed = b;
+            if (which) *which = i;
             break;
         }
         if (!found || clearance > bestScore || (clearance == bestScore && b.y0 < bestY)) {
@@ -76,6 +83,7 @@ bool LabelPlacer::Place(const std::vector<std::pair<double, double>>& centres, d
             bestScore = clearance;
             bestY = b.y0;
             placed = b;
+            if (which) *which = i;
         }
     }
     if (found) taken_.push_back(placed);

@@ -36,6 +36,8 @@ public:
     // two equally far. False when none fits.
     bool Place(const std::vector<std::pair<double, double>>& centres, double w, double h, Box& placed,
                bool inOrder = false);
+    // The same over candidate boxes of their own sizes; `which` gets the index of the one taken.
+    bool Place(const std::vector<Box>& candidates, Box& placed, size_t* which = nullptr, bool inOrder = false);
 
     const std::vector<Box>& Taken() const { return taken_; }
 

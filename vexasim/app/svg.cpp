@@ -14,6 +14,7 @@ namespace {
 using G = ChartGeometry;
 const char* const kColours[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e377c2"};
 const double kLevelFont = 9, kMaxFont = 10, kGridFont = 9;
+const double kDot = 5;  // half the room a maximum's dot keeps free of labels
 
 double X(double re) { return G::kCx + G::kRadius * re; }
 double Y(double im) { return G::kCy - G::kRadius * im; }
@@ -54,7 +55,7 @@ Box TextBox(double x, double baseline, const std::string& text, double size, boo
 // The grid: resistance circles labelled along the real axis, reactance arcs
 // labelled outside the rim where they meet it. The labels inside the chart are
 // reserved so that no contour label covers them.
-void Grid(std::ostringstream& o, LabelPlacer& placer, RenderStats& st) {
+void Grid(std::ostringstream& o, LabelPlacer& placer) {
     const double steps[] = {0.2, 0.5, 1.0, 2.0, 5.0};
     o << "<g class=\"grid\" fill=\"none\" stroke=\"#c8c8c8\" stroke-width=\"0.8\" clip-path=\"url(#unit)\">\n";
     for (double r : steps)
@@ -72,9 +73,7 @@ void Grid(std::ostringstream& o, LabelPlacer& placer, RenderStats& st) {
     for (double r : steps) {
         const std::string text = Level(r);
         const double x = X((r - 1) / (r + 1)) + 2, y = Y(0) - 3;
-        const Box b = TextBox(x, y, text, kGridFont, false);
-        placer.Reserve(b);
-        st.labels.push_back(b);
+        placer.Reserve(TextBox(x, y, text, kGridFont, false));
         o << "<text class=\"grid-label\" x=\"" << Num(x) << "\" y=\"" << Num(y) << "\">" << text << "</text>\n";
     }
     // z = jx lies on the rim at gamma (jx - 1) / (jx + 1).
@@ -85,7 +84,6 @@ void Grid(std::ostringstream& o, LabelPlacer& placer, RenderStats& st) {
             const double px = G::kCx + (G::kRadius + 15) * std::cos(angle);
             const double py = G::kCy - (G::kRadius + 15) * std::sin(angle);
             const double baseline = py + (Ascent(kGridFont) - Descent(kGridFont)) / 2;
-            st.labels.push_back(TextBox(px, baseline, text, kGridFont, true));
             o << "<text class=\"grid-label\" x=\"" << Num(px) << "\" y=\"" << Num(baseline)
               << "\" text-anchor=\"middle\">" << text << "</text>\n";
         }
@@ -131,16 +129,27 @@ private:
 
 // Where each level's label may go: the middles of its segments where the spline
 // interpolates (inside the region, a little away from its edge) and where the label
-// would cover no other level's line.
-std::vector<std::pair<double, double>> LabelCandidates(const std::vector<Segment>& segments, const Region& region,
-                                                       const LinePoints& lines, int level, double w, double h) {
-    std::vector<std::pair<double, double>> out;
+// would cover no other level's line. A label runs along its line: across a steep
+// line it would cover the neighbouring levels wherever they lie close together, so
+// there it reads upwards.
+struct LabelSpot {
+    Box box;
+    bool upright = false;  // read bottom to top
+};
+
+std::vector<LabelSpot> LabelCandidates(const std::vector<Segment>& segments, const Region& region,
+                                       const LinePoints& lines, int level, double w, double h) {
+    std::vector<LabelSpot> out;
     for (const Segment& s : segments) {
         const double mx = (s.x1 + s.x2) / 2, my = (s.y1 + s.y2) / 2;
         if (!region.Empty() && region.DepthOf(mx, my) < 0.02) continue;
         const double x = X(mx), y = Y(my);
-        if (lines.Covers({x - w / 2, y - h / 2, x + w / 2, y + h / 2}, level)) continue;
-        out.push_back({x, y});
+        LabelSpot spot;
+        spot.upright = std::fabs(s.y2 - s.y1) > std::fabs(s.x2 - s.x1);
+        const double bw = spot.upright ? h : w, bh = spot.upright ? w : h;
+        spot.box = {x - bw / 2, y - bh / 2, x + bw / 2, y + bh / 2};
+        if (lines.Covers(spot.box, level)) continue;
+        out.push_back(spot);
     }
     return out;
 }
@@ -263,7 +272,7 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
           << Escape(subtitle) << "</text>\n";
     if (split) o << "<polygon class=\"region\" points=\"" << Points(region) << "\" fill=\"#f1f5fb\"/>\n";
     LabelPlacer placer(G::kCx, G::kCy, G::kRadius, 4.0);
-    Grid(o, placer, st);
+    Grid(o, placer);
     if (split)
         o << "<polygon points=\"" << Points(region)
           << "\" fill=\"none\" stroke=\"#7a8aa0\" stroke-width=\"0.8\" stroke-dasharray=\"5 3\"/>\n";
@@ -404,19 +413,21 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         if (!k.max.found || !files.insert(k.m->source).second) continue;
         maxima.push_back(n);
         const double x = X(k.max.re), y = Y(k.max.im);
-        placer.Reserve({x - 5, y - 5, x + 5, y + 5});
+        placer.Reserve({x - kDot, y - kDot, x + kDot, y + kDot});
     }
     for (size_t n : maxima) {
         const ChartContour& k = contours[n];
         const std::string value = "max " + WithUnit(k.max.value, k.unit, "%.4g") + (k.maxOnEdge ? " (edge)" : "");
         const double x = X(k.max.re), y = Y(k.max.im), w = LabelWidth(value, kMaxFont, true),
                      h = LabelHeight(kMaxFont);
-        // Beside the dot: right, left, above, below, then the corners, then a step farther.
+        // Beside the dot, just clear of the room its dot keeps (kDot, and the placer's
+        // least gap of 4): right, left, above, below, then the corners, then a step farther.
+        const double side = kDot + 5, corner = kDot + 3;
         std::vector<std::pair<double, double>> around;
         for (double d : {1.0, 2.2})
-            for (auto off : {std::pair<double, double>{w / 2 + 7, 0}, {-w / 2 - 7, 0}, {0, -h / 2 - 6}, {0, h / 2 + 6},
-                             {w / 2 + 3, -h / 2 - 3}, {-w / 2 - 3, -h / 2 - 3}, {w / 2 + 3, h / 2 + 3},
-                             {-w / 2 - 3, h / 2 + 3}})
+            for (auto off : {std::pair<double, double>{w / 2 + side, 0}, {-w / 2 - side, 0}, {0, -h / 2 - side},
+                             {0, h / 2 + side}, {w / 2 + corner, -h / 2 - corner}, {-w / 2 - corner, -h / 2 - corner},
+                             {w / 2 + corner, h / 2 + corner}, {-w / 2 - corner, h / 2 + corner}})
                 around.push_back({x + d * off.first, y + d * off.second});
         Box b;
         o << "<g class=\"maximum\" data-m=\"" << n << "\"><circle cx=\"" << Num(x) << "\" cy=\"" << Num(y)
@@ -441,14 +452,18 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         for (size_t l = 0; l < levels[n].size(); ++l) {
             const std::string text = WithUnit(levels[n][l].first, k.unit);
             const double w = LabelWidth(text, kLevelFont), h = LabelHeight(kLevelFont);
+            const std::vector<LabelSpot> spots = LabelCandidates(levels[n][l].second, k.inRun ? region : Region(), lines,
+                                                                 static_cast<int>(l), w, h);
+            std::vector<Box> boxes;
+            for (const LabelSpot& spot : spots) boxes.push_back(spot.box);
             Box b;
-            if (!placer.Place(LabelCandidates(levels[n][l].second, k.inRun ? region : Region(), lines,
-                                              static_cast<int>(l), w, h),
-                              w, h, b))
-                continue;
+            size_t which = 0;
+            if (!placer.Place(boxes, b, &which)) continue;
             st.labels.push_back(b);
-            o << "<text class=\"level-label\" x=\"" << Num((b.x0 + b.x1) / 2) << "\" y=\""
-              << Num(Baseline(b, kLevelFont)) << "\">" << Escape(text) << "</text>\n";
+            const double x = (b.x0 + b.x1) / 2, y = (b.y0 + b.y1) / 2;
+            o << "<text class=\"level-label\" x=\"" << Num(x) << "\" y=\"" << Num(y + h / 2 - Descent(kLevelFont)) << "\"";
+            if (spots[which].upright) o << " transform=\"rotate(-90 " << Num(x) << " " << Num(y) << ")\"";
+            o << ">" << Escape(text) << "</text>\n";
         }
         o << "</g>\n";
     }
