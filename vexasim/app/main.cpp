@@ -25,11 +25,13 @@ void Usage(FILE* to) {
         "              [--harmonic 1|2|3] [--grid coarse|medium|fine|extra-fine]\n"
         "              [--center MAG@ANGLE] [--radius R] [--measured-data NAME] [--tab-data NAME]\n"
         "              [--measure SOURCE:NAME=DATAFILE]... [--remove-all] [--script FILE]\n"
-        "              [--simulate] [--interactive] [--quiet] [--analysis-delay MS]\n"
+        "              [--simulate] [--interactive] [--quiet] [--analysis-delay MS] [--earlier-contours]\n"
         "              [--inject OBJECT.MEMBER[@N]=RESULT[:DESCRIPTION]]...\n"
-        "  vexasim render PROJECT [--graph NAME] -o FILE.svg\n"
+        "  vexasim render PROJECT [--graph NAME] [--earlier-contours] -o FILE.svg|FILE.html\n"
         "Without dialog options, run opens the dialogs in the terminal when stdin and stdout\n"
-        "are one (--interactive insists on it). The registry is the file named by PLATFORM_REGISTRY.\n",
+        "are one (--interactive insists on it). Charts draw the latest run's contours; --earlier-contours\n"
+        "adds those that earlier runs left on the graph, dashed. The registry is the file named by\n"
+        "PLATFORM_REGISTRY.\n",
         to);
 }
 
