@@ -488,6 +488,13 @@ TEST_F(Charts, TheInteractivePageReadsOutMarkersInARealBrowser) {
     EXPECT_EQ(rows.at("max PA:Pout").text.at("g-mag"), "0.350");
     EXPECT_EQ(rows.at("max PA:Pout").text.at("g-ang"), "180.0");
     EXPECT_EQ(rows.at("max PA:PAE").text.at("z-r"), "30.00");
+    // The readout shows the last marker set, gamma and Z as the table prints them.
+    const size_t readout = dom.find("id=\"readout\"");
+    ASSERT_NE(readout, std::string::npos);
+    const std::string said = dom.substr(readout, dom.find("</div>", readout) - readout);
+    EXPECT_NE(said.find("marker 2: \u0393 = 0.830 \u2220 137.5\u00b0,  Z = 5.34 + j19.25 \u03a9"), std::string::npos) << said;
+    EXPECT_NE(said.find("PA:Pout: " + rows.at("2").text.at("spline m0") + "&nbsp;dBm (spline), nearest simulated "), std::string::npos)
+        << said;
 
 }
 
