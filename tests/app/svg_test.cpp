@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,43 @@ TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
     const std::vector<std::string> labels = Between(svg, "class=\"level-label\"", "</text>");
     ASSERT_GT(labels.size(), 3u);
     for (const std::string& l : labels) EXPECT_EQ(l.substr(l.size() - 4), " dBm") << l;
+    // Each label lies on its own level's line and runs along it: turned upright
+    // (about its centre) where the line is steep.
+    int upright = 0;
+    for (size_t at = svg.find("class=\"level-label\""); at != std::string::npos;
+         at = svg.find("class=\"level-label\"", at + 1)) {
+        const std::string tag = svg.substr(at, svg.find('>', at) - at);
+        const std::string text = svg.substr(svg.find('>', at) + 1, svg.find("</text>", at) - svg.find('>', at) - 1);
+        const double x = std::atof(tag.c_str() + tag.find("x=\"") + 3);
+        const double baseline = std::atof(tag.c_str() + tag.find(" y=\"") + 4);
+        const double cy = baseline - vexasim::LabelHeight(9) / 2 + vexasim::Descent(9);
+        const size_t turn = tag.find("transform=\"rotate(-90 ");
+        if (turn != std::string::npos) {
+            ++upright;
+            double px = 0, py = 0;
+            ASSERT_EQ(std::sscanf(tag.c_str() + turn, "transform=\"rotate(-90 %lf %lf)", &px, &py), 2) << tag;
+            EXPECT_NEAR(px, x, 0.01);
+            EXPECT_NEAR(py, cy, 0.01);
+        }
+        // The nearest piece of its level's line.
+        const std::string path = "data-level=\"" + text.substr(0, text.size() - 4) + "\" d=\"";
+        ASSERT_NE(svg.find(path), std::string::npos) << text;
+        std::istringstream d(svg.substr(svg.find(path) + path.size(), svg.find('"', svg.find(path) + path.size()) -
+                                                                          svg.find(path) - path.size()));
+        double best = 1e9, x1, y1, x2, y2;
+        bool steep = false;
+        char m, l;
+        while (d >> m >> x1 >> y1 >> l >> x2 >> y2) {
+            const double dist = std::hypot((x1 + x2) / 2 - x, (y1 + y2) / 2 - cy);
+            if (dist < best) {
+                best = dist;
+                steep = std::fabs(y2 - y1) > std::fabs(x2 - x1);
+            }
+        }
+        EXPECT_LT(best, 1.0) << text;
+        EXPECT_EQ(turn != std::string::npos, steep) << text;
+    }
+    EXPECT_GT(upright, 0);
     const std::vector<std::string> max = Between(svg, "class=\"max-label\"", "</text>");
     ASSERT_EQ(max.size(), 1u);
     EXPECT_EQ(max[0].substr(0, 4), "max ");
