@@ -311,7 +311,8 @@ TEST_F(VexasimProgram, AMovedGridReportsResultsOnlyWhereItSimulated) {
          at = svg.find("class=\"swept-point\"", at + 1))
         ++dots;
     EXPECT_EQ(dots, 61u);
-    EXPECT_NE(svg.find("PA:PAE  LOO rms "), std::string::npos);
+    EXPECT_NE(svg.find(">PA:PAE (%)</text>"), std::string::npos);
+    EXPECT_EQ(svg.find("earlier run"), std::string::npos);  // the first run's levels only on request
     // The first run's contour measurements stay on the graph and now draw this run's data.
     EXPECT_NE(r.err.find("also draws the contour measurement pout_lp:LPCS[41,22,1] of an earlier run"), std::string::npos)
         << r.err;
