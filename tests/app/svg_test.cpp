@@ -377,6 +377,16 @@ TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
     // The title, the grid's labels and the overlay.
     EXPECT_EQ(Count(svg, ">schematic PA, tuner HBTUNER1, harmonic 2</text>"), 1u);
     for (const char* grid : {">0.2<", ">5<", ">j0.5<", ">-j0.5<", ">j1<", ">-j5<"}) EXPECT_EQ(Count(svg, grid), 1u) << grid;
+    // A resistance circle's label sits just right of where the circle meets the real axis.
+    for (double r : {0.2, 0.5, 1.0, 2.0, 5.0}) {
+        char text[32];
+        std::snprintf(text, sizeof text, ">%g</text>", r);
+        const size_t at = svg.rfind("<text class=\"grid-label\" x=\"", svg.find(text));
+        ASSERT_NE(at, std::string::npos) << text;
+        const double x = std::atof(svg.c_str() + svg.find("x=\"", at) + 3);
+        EXPECT_GT(x, 320 + 280 * (r - 1) / (r + 1)) << text;
+        EXPECT_LT(x, 320 + 280 * (r - 1) / (r + 1) + 4) << text;
+    }
     EXPECT_EQ(Count(svg, "<polyline class=\"overlay\""), 1u);
     EXPECT_EQ(Count(svg, "points=\"180.00,365.00 236.00,421.00 292.00,449.00\""), 1u);
     EXPECT_EQ(Count(svg, ">trade-off</text>"), 1u);

@@ -324,6 +324,16 @@ TEST_F(Charts, TheReadmeChartsRenderWithEveryLabelApartInsideAndEveryLegendWithI
                     for (double y : {t.y0, t.y1}) EXPECT_LT(std::hypot(x - cx, y - cy), radius) << t.content;
             }
         }
+        // Each maximum's label just beside its dot, as the font sets it.
+        for (const Text& t : texts) {
+            if (t.cls != "max-label") continue;
+            const size_t at = svg.rfind("<circle cx=\"", svg.find(">" + t.content + "</text>"));
+            ASSERT_NE(at, std::string::npos);
+            double dx = 0, dy = 0;
+            ASSERT_EQ(std::sscanf(svg.c_str() + at, "<circle cx=\"%lf\" cy=\"%lf\"", &dx, &dy), 2);
+            EXPECT_LT(std::hypot(std::max({0.0, t.x0 - dx, dx - t.x1}), std::max({0.0, t.y0 - dy, dy - t.y1})), 24.0)
+                << t.content;
+        }
         for (size_t a = 0; a < texts.size(); ++a)
             for (size_t b = a + 1; b < texts.size(); ++b) {
                 const Text &p = texts[a], &q = texts[b];
@@ -405,10 +415,9 @@ TEST_F(Charts, TheInteractivePageReadsOutMarkersInARealBrowser) {
 
     // One browser start: the page's DOM once its script has set the markers, and a
     // picture of it.
+    // A load off the chart between them is refused, and takes no number.
     const std::vector<std::pair<double, double>> loads = {{0.5, 30}, {0.83, 137.5}};
-    std::string hash = "#marker=";
-    for (size_t i = 0; i < loads.size(); ++i)
-        hash += (i ? ";" : "") + Fixed(loads[i].first, 2) + "@" + Fixed(loads[i].second, 1);
+    const std::string hash = "#marker=0.50@30.0;1.2@0;0.83@137.5";
     const std::string profile = dir_ + "/browser", shot = dir_ + "/demo-markers.png";
     const std::string dom = Capture(std::string(kChromium) + " --user-data-dir='" + profile +
                                     "' --hide-scrollbars --window-size=1400,860 --screenshot='" + shot +
@@ -488,6 +497,25 @@ TEST_F(Charts, TheInteractivePageReadsOutMarkersInARealBrowser) {
     EXPECT_EQ(rows.at("max PA:Pout").text.at("g-mag"), "0.350");
     EXPECT_EQ(rows.at("max PA:Pout").text.at("g-ang"), "180.0");
     EXPECT_EQ(rows.at("max PA:PAE").text.at("z-r"), "30.00");
+    // Each marker is drawn where it reads: a cross centred on its load.
+    const size_t layer = dom.find("id=\"marker-layer\"");
+    ASSERT_NE(layer, std::string::npos);
+    std::vector<std::pair<double, double>> crosses;
+    for (size_t at = dom.find("<path d=\"M", layer); at != std::string::npos && at < dom.find("</g>", layer);
+         at = dom.find("<path d=\"M", at + 1)) {
+        double x = 0, y = 0, cx = 0, cy = 0;
+        ASSERT_EQ(std::sscanf(dom.c_str() + at, "<path d=\"M%lf %lfh12M%lf %lfv12\"", &x, &y, &cx, &cy), 4)
+            << dom.substr(at, 80);
+        EXPECT_DOUBLE_EQ(x + 6, cx);
+        EXPECT_DOUBLE_EQ(y, cy + 6);
+        crosses.push_back({cx, y});
+    }
+    ASSERT_EQ(crosses.size(), loads.size());
+    for (size_t i = 0; i < loads.size(); ++i) {
+        const std::complex<double> g = std::polar(loads[i].first, loads[i].second * M_PI / 180);
+        EXPECT_NEAR(crosses[i].first, 320 + 280 * g.real(), 1e-6) << i;
+        EXPECT_NEAR(crosses[i].second, 365 - 280 * g.imag(), 1e-6) << i;
+    }
     // The readout shows the last marker set, gamma and Z as the table prints them.
     const size_t readout = dom.find("id=\"readout\"");
     ASSERT_NE(readout, std::string::npos);

@@ -337,8 +337,7 @@ const char* const kScript = R"JS(
     part.substring(7).split(';').forEach(function (spec) {
       var at = spec.split('@');
       var mag = parseFloat(at[0]), ang = parseFloat(at[1]);
-      if (at.length === 2 && isFinite(mag) && isFinite(ang) && mag >= 0 && mag <= 1)
-        markers.push({ r: readAt(mag, ang), label: String(next++), note: '' });
+      if (at.length === 2 && isFinite(mag) && isFinite(ang) && mag >= 0) addMarker(readAt(mag, ang));
     });
   });
   refresh();

@@ -46,10 +46,9 @@ std::string Level(double v) {
     return buf;
 }
 
-Box TextBox(double x, double baseline, const std::string& text, double size, bool middle, bool bold = false) {
-    const double w = LabelWidth(text, size, bold);
-    const double x0 = middle ? x - w / 2 : x;
-    return {x0, baseline - Ascent(size), x0 + w, baseline + Descent(size)};
+// The box of a label that starts at x.
+Box TextBox(double x, double baseline, const std::string& text, double size) {
+    return {x, baseline - Ascent(size), x + LabelWidth(text, size), baseline + Descent(size)};
 }
 
 // The grid: resistance circles labelled along the real axis, reactance arcs
@@ -73,7 +72,7 @@ void Grid(std::ostringstream& o, LabelPlacer& placer) {
     for (double r : steps) {
         const std::string text = Level(r);
         const double x = X((r - 1) / (r + 1)) + 2, y = Y(0) - 3;
-        placer.Reserve(TextBox(x, y, text, kGridFont, false));
+        placer.Reserve(TextBox(x, y, text, kGridFont));
         o << "<text class=\"grid-label\" x=\"" << Num(x) << "\" y=\"" << Num(y) << "\">" << text << "</text>\n";
     }
     // z = jx lies on the rim at gamma (jx - 1) / (jx + 1).
@@ -421,14 +420,16 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         const double x = X(k.max.re), y = Y(k.max.im), w = LabelWidth(value, kMaxFont, true),
                      h = LabelHeight(kMaxFont);
         // Beside the dot, just clear of the room its dot keeps (kDot, and the placer's
-        // least gap of 4): right, left, above, below, then the corners, then a step farther.
-        const double side = kDot + 5, corner = kDot + 3;
+        // least gap of 4): right, left, above, below, then the corners; then the same
+        // a few pixels farther out.
         std::vector<std::pair<double, double>> around;
-        for (double d : {1.0, 2.2})
+        for (double farther : {0.0, 5.0, 10.0, 16.0}) {
+            const double side = kDot + 5 + farther, corner = kDot + 3 + farther * 0.7;
             for (auto off : {std::pair<double, double>{w / 2 + side, 0}, {-w / 2 - side, 0}, {0, -h / 2 - side},
                              {0, h / 2 + side}, {w / 2 + corner, -h / 2 - corner}, {-w / 2 - corner, -h / 2 - corner},
                              {w / 2 + corner, h / 2 + corner}, {-w / 2 - corner, h / 2 + corner}})
-                around.push_back({x + d * off.first, y + d * off.second});
+                around.push_back({x + off.first, y + off.second});
+        }
         Box b;
         o << "<g class=\"maximum\" data-m=\"" << n << "\"><circle cx=\"" << Num(x) << "\" cy=\"" << Num(y)
           << "\" r=\"4.5\" fill=\"" << k.colour << "\" stroke=\"white\"/>";
