@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "vexasim/app/label_placer.h"
 #include "vexasim/app/project_file.h"
 
 namespace {
@@ -319,7 +320,10 @@ TEST_F(Charts, TheReadmeChartsRenderWithEveryLabelApartInsideAndEveryLegendWithI
             EXPECT_LE(t.x1, width) << t.content;
             EXPECT_GE(t.y0, 0) << t.content;
             EXPECT_LE(t.y1, height) << t.content;
+            // The chart's own estimate of a label's width holds the font's (labels are
+            // placed by it).
             if (t.cls == "level-label" || t.cls == "max-label") {
+                EXPECT_GE(vexasim::LabelWidth(t.content, t.size, t.bold), tw) << t.content;
                 for (double x : {t.x0, t.x1})
                     for (double y : {t.y0, t.y1}) EXPECT_LT(std::hypot(x - cx, y - cy), radius) << t.content;
             }
@@ -416,8 +420,9 @@ TEST_F(Charts, TheInteractivePageReadsOutMarkersInARealBrowser) {
     // One browser start: the page's DOM once its script has set the markers, and a
     // picture of it.
     // A load off the chart between them is refused, and takes no number.
-    const std::vector<std::pair<double, double>> loads = {{0.5, 30}, {0.83, 137.5}};
-    const std::string hash = "#marker=0.50@30.0;1.2@0;0.83@137.5";
+    // The second lies in the grid's outermost column.
+    const std::vector<std::pair<double, double>> loads = {{0.5, 30}, {0.97, 175.5}};
+    const std::string hash = "#marker=0.50@30.0;1.2@0;0.97@175.5";
     const std::string profile = dir_ + "/browser", shot = dir_ + "/demo-markers.png";
     const std::string dom = Capture(std::string(kChromium) + " --user-data-dir='" + profile +
                                     "' --hide-scrollbars --window-size=1400,860 --screenshot='" + shot +
@@ -497,6 +502,12 @@ TEST_F(Charts, TheInteractivePageReadsOutMarkersInARealBrowser) {
     EXPECT_EQ(rows.at("max PA:Pout").text.at("g-mag"), "0.350");
     EXPECT_EQ(rows.at("max PA:Pout").text.at("g-ang"), "180.0");
     EXPECT_EQ(rows.at("max PA:PAE").text.at("z-r"), "30.00");
+    // Each measurement's switch carries its colour.
+    size_t swatches = 0;
+    for (size_t at = dom.find("class=\"swatch\" style=\"background: rgb("); at != std::string::npos;
+         at = dom.find("class=\"swatch\" style=\"background: rgb(", at + 1))
+        ++swatches;
+    EXPECT_EQ(swatches, 2u);
     // Each marker is drawn where it reads: a cross centred on its load.
     const size_t layer = dom.find("id=\"marker-layer\"");
     ASSERT_NE(layer, std::string::npos);
@@ -520,7 +531,7 @@ TEST_F(Charts, TheInteractivePageReadsOutMarkersInARealBrowser) {
     const size_t readout = dom.find("id=\"readout\"");
     ASSERT_NE(readout, std::string::npos);
     const std::string said = dom.substr(readout, dom.find("</div>", readout) - readout);
-    EXPECT_NE(said.find("marker 2: \u0393 = 0.830 \u2220 137.5\u00b0,  Z = 5.34 + j19.25 \u03a9"), std::string::npos) << said;
+    EXPECT_NE(said.find("marker 2: \u0393 = 0.970 \u2220 175.5\u00b0,  Z = 0.76 + j1.96 \u03a9"), std::string::npos) << said;
     EXPECT_NE(said.find("PA:Pout: " + rows.at("2").text.at("spline m0") + "&nbsp;dBm (spline), nearest simulated "), std::string::npos)
         << said;
 
