@@ -147,12 +147,15 @@ TEST(Pursuit, PowerAndEfficiencyOfTheAmplifierMeetOnTheLoadLine) {
     ASSERT_EQ(r.optima.size(), 2u);
     EXPECT_EQ(r.optima[1].measurement, "PA:PAE");
     EXPECT_LT(Distance(r.optima[0].at, optimum), 0.01);
-    EXPECT_LT(Distance(r.optima[1].at, optimum), 0.01);
+    // PAE falls by only about 0.1 percentage point over 0.01 in gamma towards higher
+    // resistance (the drive falls as 1/|Z| while Pout - Pin barely changes), a fifth
+    // of its tolerance: its peak is known to 0.015 in gamma.
+    EXPECT_LT(Distance(r.optima[1].at, optimum), 0.015);
     EXPECT_LT(r.analyses, kExtraFinePoints);
     // The line joins the two optima...
     ASSERT_FALSE(r.tradeOff.empty());
     EXPECT_LT(Distance(r.tradeOff.front().at, optimum), 0.01);
-    EXPECT_LT(Distance(r.tradeOff.back().at, optimum), 0.01);
+    EXPECT_LT(Distance(r.tradeOff.back().at, optimum), 0.015);
     // ...and no load that was simulated beats any point of it in both measurements
     // (by more than the pursuit's tolerances).
     for (const vexasim::TradeOffPoint& p : r.tradeOff) {

@@ -13,12 +13,15 @@
 namespace vexasim {
 namespace {
 
-// The dialog refuses a radius below 0.05; a grid wider than 0.95 about the chart's
-// centre simulates nothing more (the grid keeps loads up to |gamma| 0.95).
+// The dialog refuses a radius below 0.05. A grid that moves towards an optimum
+// widens to 0.4 at most: wider, a moved grid reaches loads near the chart's edge
+// where a real device may find no steady state, and costs as many analyses for a
+// coarser view.
 const double kSmallestRadius = 0.05;
-const double kWidestRadius = 0.95;
-// A maximum this close to the region's edge (in radii of the round) is pinned to it.
-const double kEdgeDepth = 0.02;
+const double kWidestRadius = 0.4;
+// A maximum this close to the region's edge (in radii of the round, 0.4 of the
+// Coarse grid's ring spacing) is taken as on it: the optimum may lie beyond.
+const double kEdgeDepth = 0.1;
 // The leave-one-out errors that tell how well the maximum is known: those of the
 // samples nearest to it.
 const size_t kNeighbours = 4;
@@ -174,10 +177,21 @@ public:
     }
 
 private:
-    bool RunRound(const RoundGrid& grid) {
+    // Runs a round on the grid. A round after the first whose sweep failed (a real
+    // device may find no steady state at a load near the chart's edge) is run again
+    // on half the radius, twice at most; its analyses still count.
+    bool RunRound(RoundGrid grid) {
         RoundData data;
-        const int round = static_cast<int>(rounds_.size()) + 1;
-        if (!runner_(round, grid, data, report_.error)) return false;
+        int round = static_cast<int>(report_.grids.size()) + 1;
+        for (int retry = 0; !runner_(round, grid, data, report_.error); ++retry) {
+            report_.analyses += static_cast<int>(data.samples.rows.size());
+            report_.grids.push_back(grid);
+            ++report_.failedRounds;
+            if (rounds_.empty() || retry == 2 || grid.radius <= kSmallestRadius + 1e-9) return false;
+            grid.radius = std::max(kSmallestRadius, grid.radius / 2);
+            data = RoundData();
+            ++round;
+        }
         if (data.samples.rows.empty()) {
             report_.error = "round " + std::to_string(round) + " simulated no load";
             return false;
@@ -187,6 +201,8 @@ private:
         report_.analyses += static_cast<int>(data.samples.rows.size());
         report_.grids.push_back(grid);
         rounds_.push_back(std::move(data));
+        grids_.push_back(grid);
+        roundNumber_.push_back(round);
         return true;
     }
 
@@ -198,10 +214,10 @@ private:
         size_t best = rounds_.size() - 1;
         double radius = INFINITY;
         for (size_t r = 0; r < rounds_.size(); ++r) {
-            const Assessment a = Assess(rounds_[r], columns_[m], report_.grids[r].radius);
-            if (a.peak.found && !a.onEdge && report_.grids[r].radius < radius) {
+            const Assessment a = Assess(rounds_[r], columns_[m], grids_[r].radius);
+            if (a.peak.found && !a.onEdge && grids_[r].radius < radius) {
                 best = r;
-                radius = report_.grids[r].radius;
+                radius = grids_[r].radius;
             }
         }
         return best;
@@ -212,10 +228,10 @@ private:
         size_t current = StartRound(m);
         int ran = m == 0 ? 1 : 0;  // the rounds this pursuit asked for
         for (;;) {
-            const RoundGrid grid = report_.grids[current];
+            const RoundGrid grid = grids_[current];
             const Assessment a = Assess(rounds_[current], columns_[m], grid.radius);
             if (!a.peak.found) {
-                report_.error = "round " + std::to_string(current + 1) + " gives " + o.measurement +
+                report_.error = "round " + std::to_string(roundNumber_[current]) + " gives " + o.measurement +
                                 " no spline: its samples are not all finite or lie on one line";
                 return false;
             }
@@ -225,7 +241,7 @@ private:
             o.value = a.peak.value;
             o.uncertainty = a.error;
             o.onEdge = a.onEdge;
-            o.round = static_cast<int>(current) + 1;
+            o.round = roundNumber_[current];
             if (!a.onEdge && a.error <= o.tolerance) {
                 o.end = PursuitEnd::kConverged;
                 return true;
@@ -241,15 +257,15 @@ private:
             // On the edge the grid moves there without shrinking, and widens so that
             // a far optimum is reached in few rounds. Inside, it shrinks about the
             // maximum by the ratio of the tolerance to the error there (between a half
-            // and an eighth): at a peak with a corner, such as where the knee starts
+            // and a quarter): at a peak with a corner, such as where the knee starts
             // to limit the swing, the spline's error falls in proportion to the
             // spacing of the samples.
             double radius = grid.radius;
             if (a.onEdge) {
-                radius = std::min(2 * radius, kWidestRadius);
+                radius = std::max(radius, std::min(2 * radius, kWidestRadius));
             } else {
-                const double f = std::isfinite(a.error) && a.error > 0 ? o.tolerance / a.error : 0.125;
-                radius = std::max(kSmallestRadius, radius * std::min(0.5, std::max(0.125, f)));
+                const double f = std::isfinite(a.error) && a.error > 0 ? o.tolerance / a.error : 0.25;
+                radius = std::max(kSmallestRadius, radius * std::min(0.5, std::max(0.25, f)));
             }
             if (!RunRound(GridAt(a.peak.at, radius))) return false;
             ++ran;
@@ -267,18 +283,18 @@ private:
         int chosen = -1;
         for (size_t r = 0; r < rounds_.size(); ++r) {
             RoundFit fit(rounds_[r], columns_[0]);
-            if (report_.grids[r].radius <= std::max(kSmallestRadius, 1.5 * d) && fit.region.DepthOf(a.re, a.im) >= margin && fit.region.DepthOf(b.re, b.im) >= margin &&
-                (chosen < 0 || report_.grids[r].radius <= report_.grids[static_cast<size_t>(chosen)].radius))
+            if (grids_[r].radius <= std::max(kSmallestRadius, 1.5 * d) && fit.region.DepthOf(a.re, a.im) >= margin && fit.region.DepthOf(b.re, b.im) >= margin &&
+                (chosen < 0 || grids_[r].radius <= grids_[static_cast<size_t>(chosen)].radius))
                 chosen = static_cast<int>(r);
         }
         if (chosen < 0) {
             if (!RunRound(GridAt({(a.re + b.re) / 2, (a.im + b.im) / 2}, std::max(kSmallestRadius, 0.75 * d)))) return false;
             chosen = static_cast<int>(rounds_.size()) - 1;
         }
-        report_.tradeOffRound = chosen + 1;
+        report_.tradeOffRound = roundNumber_[static_cast<size_t>(chosen)];
         const RoundData& data = rounds_[static_cast<size_t>(chosen)];
         const RoundFit first(data, columns_[0]), second(data, columns_[1]);
-        const double radius = report_.grids[static_cast<size_t>(chosen)].radius;
+        const double radius = grids_[static_cast<size_t>(chosen)].radius;
         // The ends: each measurement's maximum on this round's splines.
         const Peak pa = MaximiseInRegion(first, radius / 40), pb = MaximiseInRegion(second, radius / 40);
         if (!pa.found || !pb.found) return true;
@@ -317,7 +333,9 @@ private:
     const PursuitSettings& settings_;
     const RoundRunner& runner_;
     PursuitReport& report_;
-    std::vector<RoundData> rounds_;
+    std::vector<RoundData> rounds_;  // the rounds that gave samples
+    std::vector<RoundGrid> grids_;
+    std::vector<int> roundNumber_;
     std::vector<int> columns_;
 };
 
@@ -338,6 +356,65 @@ std::string GridNumber(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.6f", std::fabs(v) < 5e-7 ? 0.0 : v);
     return buf;
+}
+
+bool ParsePursuitOption(const std::string& option, const std::string& value, PursuitSettings& settings,
+                        std::string& error) {
+    if (option == "--pursue") {
+        settings.measurements.clear();
+        for (size_t at = 0;;) {
+            const size_t comma = value.find(',', at);
+            settings.measurements.push_back(value.substr(at, comma == std::string::npos ? comma : comma - at));
+            if (settings.measurements.back().empty() || settings.measurements.size() > 2) {
+                error = "--pursue takes one measurement or two: Pout, or Pout,PAE";
+                return false;
+            }
+            if (comma == std::string::npos) return true;
+            at = comma + 1;
+        }
+    }
+    char* end = nullptr;
+    const double v = std::strtod(value.c_str(), &end);
+    if (option == "--tolerance") {
+        if (value.empty() || *end || !(v > 0) || !std::isfinite(v)) {
+            error = "--tolerance takes a positive number, in the unit of the measurement's differences (dB, %)";
+            return false;
+        }
+        settings.tolerance = v;
+        return true;
+    }
+    if (option == "--rounds") {
+        if (value.empty() || *end || !(v >= 1 && v <= 50) || v != std::floor(v)) {
+            error = "--rounds takes a whole number from 1 to 50";
+            return false;
+        }
+        settings.maxRounds = static_cast<int>(v);
+        return true;
+    }
+    error = "unknown option " + option;
+    return false;
+}
+
+Overlay PursuitPath(const PursuitReport& report) {
+    Overlay o;
+    o.name = "pursuit: centres of rounds 1-" + std::to_string(report.grids.size());
+    o.colour = "#888888";
+    for (const RoundGrid& g : report.grids) {
+        const double a = DegreesToRadians(g.centerAngDeg);
+        o.points.push_back({g.centerMag * std::cos(a), g.centerMag * std::sin(a)});
+    }
+    return o;
+}
+
+Overlay TradeOffLine(const PursuitReport& report) {
+    Overlay o;
+    o.colour = "#1a9850";
+    if (report.optima.size() == 2)
+        o.name = "trade-off " + report.optima[0].measurement + " / " + report.optima[1].measurement;
+    for (const TradeOffPoint& p : report.tradeOff) o.points.push_back(p.at);
+    // A line of one load (the two optima coincide) is drawn as a short tick.
+    if (o.points.size() == 1) o.points.push_back({o.points[0].re + 0.004, o.points[0].im});
+    return o;
 }
 
 bool ResolveMeasurement(const std::vector<std::string>& columns, const std::string& name, std::string& column,
@@ -420,7 +497,10 @@ std::string PursuitSummary(const PursuitReport& report) {
                    WithItsUnit(p.second, b.displayUnit, "%.3f") + "\n";
         }
     }
-    out += std::to_string(report.grids.size()) + " rounds, " + std::to_string(report.analyses) + " analyses\n";
+    out += std::to_string(report.grids.size()) + " rounds" +
+           (report.failedRounds ? " (" + std::to_string(report.failedRounds) + " failed, run again on half the radius)"
+                                : "") +
+           ", " + std::to_string(report.analyses) + " analyses\n";
     return out;
 }
 

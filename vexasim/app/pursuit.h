@@ -11,6 +11,7 @@
 
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/region.h"
+#include "vexasim/app/svg.h"
 
 namespace vexasim {
 
@@ -36,7 +37,7 @@ struct RoundData {
 };
 
 // Runs the wizard once on the grid as round `round` (1, 2, ...). False with a
-// message when the round did not give samples.
+// message when the sweep failed, with the samples it took before.
 using RoundRunner = std::function<bool(int round, const RoundGrid& grid, RoundData& data, std::string& error)>;
 
 enum class PursuitEnd {
@@ -67,6 +68,7 @@ struct PursuitReport {
     bool ok = false;
     std::string error;
     std::vector<RoundGrid> grids;  // per round run
+    int failedRounds = 0;          // rounds whose sweep failed (run again on a smaller grid)
     int analyses = 0;              // samples over every round
     std::vector<PursuedOptimum> optima;
     std::vector<TradeOffPoint> tradeOff;  // from the first optimum to the second
@@ -89,7 +91,16 @@ PursuitReport Pursue(const PursuitSettings& settings, const RoundRunner& runRoun
 // trade-off line.
 std::string PursuitSummary(const PursuitReport& report);
 
-// The grid's centre and radius in the dialog's terms ("0.364", "180", "0.05").
+// The grid's centre and radius as typed into the dialog ("0.364000").
 std::string GridNumber(double v);
+
+// The options of the command line: --pursue MEASUREMENT[,MEASUREMENT],
+// --tolerance VALUE, --rounds N. False with a message for a bad value.
+bool ParsePursuitOption(const std::string& option, const std::string& value, PursuitSettings& settings,
+                        std::string& error);
+
+// The lines the chart draws: the rounds' centres in order, and the trade-off line.
+Overlay PursuitPath(const PursuitReport& report);
+Overlay TradeOffLine(const PursuitReport& report);
 
 }  // namespace vexasim
