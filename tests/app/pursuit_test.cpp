@@ -12,6 +12,7 @@
 #include "gamma/predefined_grid.h"
 #include "host/angles.h"
 #include "vexasim/app/pursuit.h"
+#include "vexasim/app/run_results.h"
 #include "vexasim/device/pa_model.h"
 
 namespace {
@@ -265,6 +266,21 @@ TEST(Pursuit, EndsAndRefusalsAreSaid) {
     EXPECT_EQ(vexasim::DefaultTolerance("dB", 40), 0.05);
     EXPECT_EQ(vexasim::DefaultTolerance("%", 60), 0.5);
     EXPECT_NEAR(vexasim::DefaultTolerance("W", -20), 0.2, 1e-12);
+}
+
+TEST(EdgeHint, SaysWhatTheUserCanDo) {
+    // Inside the chart the grid can move towards the optimum or widen.
+    const std::string inside = vexasim::OnEdgeText(0.3, 0.1);
+    EXPECT_NE(inside.find("move the centre towards it"), std::string::npos);
+    EXPECT_NE(inside.find("widen the radius"), std::string::npos);
+    // At |gamma| 0.95 the grid reaches no further: widening is not offered.
+    for (double deg : {0.0, 100.0, -170.0}) {
+        const double a = DegreesToRadians(deg);
+        const std::string rim = vexasim::OnEdgeText(0.94 * std::cos(a), 0.94 * std::sin(a));
+        EXPECT_EQ(rim.find("widen"), std::string::npos) << rim;
+        EXPECT_NE(rim.find("the largest the grid reaches"), std::string::npos) << rim;
+    }
+    EXPECT_EQ(vexasim::OnEdgeText(0.92, 0.0).find("the largest the grid reaches"), std::string::npos);
 }
 
 }  // namespace

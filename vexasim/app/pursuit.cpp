@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
+#include <string>
 
 #include "host/angles.h"
 #include "interp/thin_plate_spline_method.h"
@@ -177,18 +178,27 @@ public:
     }
 
 private:
+    // The radius of a grid about the centre that stays short of the loads where
+    // sweeps failed.
+    double Reachable(const RoundGrid& grid, double radius) const {
+        return std::max(kSmallestRadius, std::min(radius, reach_ - grid.centerMag));
+    }
+
     // Runs a round on the grid. A round after the first whose sweep failed (a real
-    // device may find no steady state at a load near the chart's edge) is run again
-    // on half the radius, twice at most; its analyses still count.
+    // device may find no steady state at loads near the chart's edge) is run again
+    // on half the radius, twice at most, and later grids keep within the |gamma|
+    // it reached; its analyses still count.
     bool RunRound(RoundGrid grid) {
         RoundData data;
         int round = static_cast<int>(report_.grids.size()) + 1;
+        grid.radius = Reachable(grid, grid.radius);
         for (int retry = 0; !runner_(round, grid, data, report_.error); ++retry) {
             report_.analyses += static_cast<int>(data.samples.rows.size());
             report_.grids.push_back(grid);
             ++report_.failedRounds;
             if (rounds_.empty() || retry == 2 || grid.radius <= kSmallestRadius + 1e-9) return false;
-            grid.radius = std::max(kSmallestRadius, grid.radius / 2);
+            reach_ = std::min(reach_, grid.centerMag + grid.radius - 0.01);
+            grid.radius = Reachable(grid, grid.radius / 2);
             data = RoundData();
             ++round;
         }
@@ -227,6 +237,7 @@ private:
         PursuedOptimum& o = report_.optima[m];
         size_t current = StartRound(m);
         int ran = m == 0 ? 1 : 0;  // the rounds this pursuit asked for
+        bool shrunk = false;
         for (;;) {
             const RoundGrid grid = grids_[current];
             const Assessment a = Assess(rounds_[current], columns_[m], grid.radius);
@@ -262,8 +273,11 @@ private:
             // spacing of the samples.
             double radius = grid.radius;
             if (a.onEdge) {
-                radius = std::max(radius, std::min(2 * radius, kWidestRadius));
+                // Once the grid has shrunk about a maximum, an edge is a small miss:
+                // it moves without widening.
+                if (!shrunk) radius = std::max(radius, std::min(2 * radius, kWidestRadius));
             } else {
+                shrunk = true;
                 const double f = std::isfinite(a.error) && a.error > 0 ? o.tolerance / a.error : 0.25;
                 radius = std::max(kSmallestRadius, radius * std::min(0.5, std::max(0.25, f)));
             }
@@ -336,6 +350,7 @@ private:
     std::vector<RoundData> rounds_;  // the rounds that gave samples
     std::vector<RoundGrid> grids_;
     std::vector<int> roundNumber_;
+    double reach_ = INFINITY;  // the largest |gamma| of centre plus radius since a sweep failed
     std::vector<int> columns_;
 };
 
