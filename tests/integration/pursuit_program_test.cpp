@@ -112,6 +112,7 @@ TEST_F(Pursuit, TheAmplifiersOptimaAndTradeOffFromAFarStart) {
     const std::string svg = ReadFile(out + "/Load_Pull_Data_Contour_Graph.svg");
     EXPECT_EQ(Count(svg, "class=\"overlay\""), 2u);
     EXPECT_NE(svg.find("trade-off PA:Pout / PA:PAE"), std::string::npos);
+    EXPECT_NE(svg.find("pursuit: centres of rounds 1-" + std::to_string(rounds) + "<"), std::string::npos);
     EXPECT_EQ(Count(ReadFile(out + "/Load_Pull_Data_Contour_Graph.html"), "class=\"overlay\""), 2u);
     EXPECT_EQ(Count(ReadFile(last + "/Load_Pull_Data_Contour_Graph.svg"), "class=\"overlay\""), 0u);
 
