@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -22,6 +24,7 @@
 #include "vexasim/app/inject.h"
 #include "vexasim/app/outputs.h"
 #include "vexasim/app/project_file.h"
+#include "vexasim/app/pursuit.h"
 #include "vexasim/app/run_results.h"
 #include "vexasim/app/settings_stream.h"
 #include "vexasim/app/svg.h"
@@ -60,6 +63,7 @@ struct RunOptions {
     bool earlierContours = false;  // the charts also draw the contours of earlier runs
     std::vector<Injection> injections;
     DialogOptions dialog;
+    PursuitSettings pursuit;  // with measurements: run in rounds until their optima are found
 };
 
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::string& error) {
@@ -147,6 +151,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
             if (!ParseInjection(v, o.injections.back(), error)) return false;
         } else if (a == "--script") {
             if (!value(o.dialog.scriptFile)) return false;
+        } else if (a == "--pursue" || a == "--tolerance" || a == "--rounds") {
+            if (!value(v) || !ParsePursuitOption(a, v, o.pursuit, error)) return false;
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option " + a;
             return false;
@@ -163,6 +169,11 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& o, std::s
     }
     if ((o.dialog.centerMag.empty()) != (o.dialog.radius.empty())) {
         error = "--center and --radius go together";
+        return false;
+    }
+    if (!o.pursuit.measurements.empty() &&
+        (o.interactive || !o.dialog.measuredData.empty() || !o.dialog.tabData.empty())) {
+        error = "--pursue moves the grid by itself: it takes neither --interactive nor points of a measurement";
         return false;
     }
     return true;
@@ -341,10 +352,22 @@ int ListAddins() {
     return 0;
 }
 
-int RunCommand(const std::vector<std::string>& args) {
-    RunOptions o;
+namespace {
+
+// What a round of a pursuit leaves for the next: the samples, the results and
+// the project as saved.
+struct RoundOutcome {
+    SampleTable samples;
+    RunResults results;
+    ProjectFile file;
+    ChartOptions chart;
+    std::string projectName;
+};
+
+// One run of the wizard with its outputs; a round of a pursuit also hands back
+// what it simulated and prints no summary of its own.
+int RunRound(const RunOptions& o, RoundOutcome* outcome) {
     std::string error;
-    if (!ParseRunOptions(args, o, error)) return Fail(error);
     ProjectFile file;
     std::vector<std::string> errors;
     if (!LoadProjectFile(o.project, file, errors)) {
@@ -519,10 +542,85 @@ int RunCommand(const std::vector<std::string>& args) {
     for (const auto& g : file.data.graphs)
         if (g.type == 2 && !WriteCharts(o.outDir, file.data, g, chart, error)) return Fail(error, 1);
     if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
-    if (!watcher.table.rows.empty())
+    if (!watcher.table.rows.empty() && !outcome)
         for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table, simulated).c_str(), stdout);
     if (!o.quiet) std::fprintf(stderr, "outputs written to %s\n", o.outDir.c_str());
+    if (outcome) *outcome = {watcher.table, results, file, chart, projectName};
     return status;
+}
+
+// The pursuit: rounds of the wizard, each into its own folder round-N, then the
+// last round's outputs in the output folder, its charts with the trade-off line.
+int PursueCommand(const RunOptions& options) {
+    RunOptions o = options;
+    o.dialog.simulate = true;
+    if (o.dialog.grid < 0) o.dialog.grid = 0;  // Coarse: many cheap rounds
+    PursuitSettings settings = o.pursuit;
+    if (!o.dialog.radius.empty()) {
+        char* end[3] = {};
+        settings.centerMag = std::strtod(o.dialog.centerMag.c_str(), &end[0]);
+        settings.centerAngDeg = std::strtod(o.dialog.centerAng.c_str(), &end[1]);
+        settings.radius = std::strtod(o.dialog.radius.c_str(), &end[2]);
+        if (*end[0] || *end[1] || *end[2]) return Fail("--center and --radius take numbers");
+    }
+    RoundOutcome last;
+    int status = 0;
+    const PursuitReport report = Pursue(settings, [&](int round, const RoundGrid& grid, RoundData& data,
+                                                       std::string& error) {
+        RunOptions r = o;
+        r.outDir = o.outDir + "/round-" + std::to_string(round);
+        r.dialog.centerMag = GridNumber(grid.centerMag);
+        r.dialog.centerAng = GridNumber(grid.centerAngDeg);
+        r.dialog.radius = GridNumber(grid.radius);
+        if (!o.quiet)
+            std::fprintf(stderr, "round %d: centre %s at %s deg, radius %s\n", round, r.dialog.centerMag.c_str(),
+                         r.dialog.centerAng.c_str(), r.dialog.radius.c_str());
+        last = RoundOutcome();
+        status = RunRound(r, &last);
+        data.samples = last.samples;
+        if (status != 0 || last.samples.rows.empty()) {
+            error = "round " + std::to_string(round) + " of the pursuit failed; its outputs are in " + r.outDir;
+            return false;
+        }
+        for (const std::string& c : data.samples.columns) {
+            const std::string unit = DisplayUnit(last.file.data, c);
+            data.displayUnits.push_back(unit);
+            data.units.push_back(unit.compare(0, 2, "dB") == 0 ? "dB" : unit);
+        }
+        return true;
+    });
+    if (!report.ok) return Fail(report.error, status ? status : 2);
+
+    // The output folder holds the last round, so that `vexasim run` on its project repeats it.
+    std::string error;
+    const std::string from = o.outDir + "/round-" + std::to_string(report.grids.size()) + "/";
+    for (const std::string& name : {last.projectName, std::string("samples.csv")}) {
+        std::ifstream in(from + name, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) return Fail("cannot read " + from + name, 1);
+        if (!WriteFileAtomically(o.outDir + "/" + name, text, error)) return Fail(error, 1);
+    }
+    for (const auto& f : last.file.data.dataFiles)
+        if (!WriteFileAtomically(o.outDir + "/" + f.path, f.text, error)) return Fail(error, 1);
+    ChartOptions chart = last.chart;
+    chart.results = &last.results;
+    chart.overlays.push_back(PursuitPath(report));
+    if (!report.tradeOff.empty()) chart.overlays.push_back(TradeOffLine(report));
+    for (const auto& g : last.file.data.graphs)
+        if (g.type == 2 && !WriteCharts(o.outDir, last.file.data, g, chart, error)) return Fail(error, 1);
+    std::fputs(PursuitSummary(report).c_str(), stdout);
+    if (!o.quiet) std::fprintf(stderr, "the last round's outputs are in %s as well\n", o.outDir.c_str());
+    return status;
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<std::string>& args) {
+    RunOptions o;
+    std::string error;
+    if (!ParseRunOptions(args, o, error)) return Fail(error);
+    if (!o.pursuit.measurements.empty()) return PursueCommand(o);
+    return RunRound(o, nullptr);
 }
 
 int RenderCommand(const std::vector<std::string>& args) {

@@ -27,11 +27,16 @@ void Usage(FILE* to) {
         "              [--measure SOURCE:NAME=DATAFILE]... [--remove-all] [--script FILE]\n"
         "              [--simulate] [--interactive] [--quiet] [--analysis-delay MS] [--earlier-contours]\n"
         "              [--inject OBJECT.MEMBER[@N]=RESULT[:DESCRIPTION]]...\n"
+        "              [--pursue MEASUREMENT[,MEASUREMENT] [--tolerance T] [--rounds N]]\n"
         "  vexasim render PROJECT [--graph NAME] [--earlier-contours] -o FILE.svg|FILE.html\n"
         "Without dialog options, run opens the dialogs in the terminal when stdin and stdout\n"
         "are one (--interactive insists on it). Charts draw the latest run's contours; --earlier-contours\n"
         "adds those that earlier runs left on the graph, dashed. The registry is the file named by\n"
-        "PLATFORM_REGISTRY.\n",
+        "PLATFORM_REGISTRY.\n"
+        "--pursue runs the wizard in rounds (round-1/, round-2/, ... in OUTDIR), each on a grid\n"
+        "moved to the maximum found so far, until the optimum is known to the tolerance (default\n"
+        "0.05 dB or 0.5 percentage points), at most N rounds a measurement (default 8); with two\n"
+        "measurements it also draws the trade-off line between their optima.\n",
         to);
 }
 

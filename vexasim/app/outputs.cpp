@@ -64,6 +64,7 @@ std::string Summary(const ProjectData& project, const std::string& measurement, 
     ContourGrid grid;
     std::string error;
     bool edge = false;
+    GammaPoint edgeAt;
     if (file && ParseContourGrid(file->text, grid, error)) {
         bool onEdge = false;
         GridMax m = RegionMaximum(grid, region, onEdge);
@@ -71,6 +72,7 @@ std::string Summary(const ProjectData& project, const std::string& measurement, 
             std::snprintf(buf, sizeof buf, "%.4f", m.value);
             out += "  contour grid maximum " + std::string(buf) + " at " + DescribeGamma(m.re, m.im) + "\n";
             edge = onEdge;
+            edgeAt = {m.re, m.im};
         } else if (!region.Empty()) {
             out += "  contour grid: no grid point inside the simulated region\n";
         }
@@ -89,9 +91,12 @@ std::string Summary(const ProjectData& project, const std::string& measurement, 
         const GammaPoint g = SamplePoint(*best);
         std::snprintf(buf, sizeof buf, "%.4f", best->values[column]);
         out += "  sample maximum       " + std::string(buf) + " at " + DescribeGamma(g.re, g.im) + "\n";
-        edge = edge || (!region.Empty() && region.DepthOf(g.re, g.im) < 1e-9);
+        if (!edge && !region.Empty() && region.DepthOf(g.re, g.im) < 1e-9) {
+            edge = true;
+            edgeAt = g;
+        }
     }
-    if (edge) out += "  " + std::string(kOnEdgeText) + "\n";
+    if (edge) out += "  " + OnEdgeText(edgeAt.re, edgeAt.im) + "\n";
     if (const ContourResult* c = results ? results->ForDataFile(dataFileName) : nullptr) out += "  " + LooText(*c) + "\n";
     return out;
 }

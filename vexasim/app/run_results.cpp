@@ -52,8 +52,15 @@ std::string Short(double v) {
 
 }  // namespace
 
-const char* const kOnEdgeText =
-    "on the edge of the simulated region: the optimum may lie outside; widen the radius or move the centre";
+std::string OnEdgeText(double re, double im) {
+    // The grid keeps loads up to |gamma| 0.95: a maximum at that edge cannot be
+    // followed further, and widening the radius adds nothing there.
+    if (std::hypot(re, im) >= 0.93)
+        return "on the edge of the simulated region at |gamma| 0.95, the largest the grid reaches: the optimum "
+               "lies there or beyond";
+    return "on the edge of the simulated region: the optimum may lie outside; move the centre towards it or widen "
+           "the radius (vexasim run --pursue does it)";
+}
 
 const ContourResult* RunResults::ForDataFile(const std::string& name) const {
     for (const ContourResult& c : contours)

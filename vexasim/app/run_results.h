@@ -57,7 +57,8 @@ std::string LooText(const ContourResult& contour);
 // edge: the optimum may lie outside.
 GridMax RegionMaximum(const ContourGrid& grid, const Region& region, bool& onEdge);
 
-extern const char* const kOnEdgeText;
+// The hint for a maximum on the region's edge at (re, im): what the user can do.
+std::string OnEdgeText(double re, double im);
 
 // One line per contour measurement that still refers, on a graph of type 2, to a
 // data file this run rewrote with other levels; records them in results.
