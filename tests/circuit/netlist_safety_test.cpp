@@ -68,6 +68,8 @@ TEST(NetlistSafety, IncludedFilesComeFromTheProjectsFolderAndRunNothing) {
     f.Write("loop.inc", ".include loop.inc\n");
     ::mkdir((f.path + "/sub").c_str(), 0755);
     f.Write("sub/up.inc", ".include ../load.inc\n");
+    f.Write("sub/side.inc", ".include model.inc\n");
+    f.Write("sub/model.inc", "Cl out 0 1p\n");
     ASSERT_EQ(::symlink("/etc/passwd", (f.path + "/passwd.inc").c_str()), 0);
 
     const std::string at = "p.json: schematics[0].elements[0].circuit.netlist";
@@ -107,6 +109,8 @@ TEST(NetlistSafety, IncludedFilesComeFromTheProjectsFolderAndRunNothing) {
     EXPECT_EQ(netlist, "Vs s 0 sin(0 {vs} {f0})\nRs s out 50\n* the load\nRl out 0 1k\n");
     ASSERT_EQ(Load(f, Project(", \".include sub/up.inc\""), &netlist), "<loaded>");
     EXPECT_EQ(netlist, "Vs s 0 sin(0 {vs} {f0})\nRs s out 50\n* the load\nRl out 0 1k\n");
+    ASSERT_EQ(Load(f, Project(", \".include sub/side.inc\""), &netlist), "<loaded>");
+    EXPECT_EQ(netlist, "Vs s 0 sin(0 {vs} {f0})\nRs s out 50\nCl out 0 1p\n");
 
     // The engine refuses an unchecked netlist however it was made.
     vexasim::CircuitData c;
@@ -117,6 +121,28 @@ TEST(NetlistSafety, IncludedFilesComeFromTheProjectsFolderAndRunNothing) {
     std::string error;
     EXPECT_FALSE(circuit::CheckCircuit(c, {{"Vdd", 0.0}}, error));
     EXPECT_NE(error.find("netlist line 2: .include names a file"), std::string::npos) << error;
+}
+
+// The checks on lines as the engine makes them, whoever built the netlist.
+TEST(NetlistSafety, OnlyLinesThatDescribeACircuitPass) {
+    EXPECT_TRUE(circuit::NetlistSafetyProblems("* title\nR1 a 0 1k $ load (\n.param x=1\n+ y=2\n.model d d(is=1n)\n"
+                                               ".subckt s a\nC1 a 0 1p\n.ends\n.options reltol=1e-4\n")
+                    .empty());
+    const auto one = [](const std::string& netlist) {
+        const std::vector<std::string> p = circuit::NetlistSafetyProblems(netlist, "pa.cir");
+        return p.size() == 1 ? p[0] : "<" + std::to_string(p.size()) + " problems>";
+    };
+    EXPECT_EQ(one("R1 a 0 1k\n.tran 1n 1u\n"), "pa.cir line 2: .tran is written by the engine; leave it out");
+    EXPECT_EQ(one(".end\n"), "pa.cir line 1: .end is written by the engine; leave it out");
+    EXPECT_EQ(one("R1 a 0 1k\n.title x\n").find("pa.cir line 2: .title is not taken in a netlist (only .param"), 0u);
+    EXPECT_EQ(one("+ 1k\n"), "pa.cir line 1: a continuation line (+) continues no line");
+    EXPECT_EQ(one("R1 a 0\t1k\x01\n"), "pa.cir line 1: holds a control character");
+    EXPECT_EQ(one("1R a 0 1k\n"), "pa.cir line 1: \"1R\" is neither an element, a comment nor a dot command");
+    EXPECT_EQ(one("R1 a 0 {x\n+ }\n"), "<0 problems>");  // a continuation closes the brace
+    EXPECT_EQ(one("V1 a 0 sin(0 1 1k) ; note)\n"), "<0 problems>");
+    EXPECT_EQ(one(".param s='x\n"), "pa.cir line 1: a quotation is not closed");
+    EXPECT_EQ(one("L1 a 0\n"), "pa.cir line 1: L1 has no value");
+    EXPECT_EQ(one("L1 a 0 1n\n"), "<0 problems>");
 }
 
 // ngspice reads ".spiceinit" from the folder it starts in: one there holding a
