@@ -97,6 +97,16 @@ TEST(NetlistSafety, IncludedFilesComeFromTheProjectsFolderAndRunNothing) {
               std::string::npos);
     EXPECT_NE(Load(f, Project(", \".lib parts.lib typical\"")).find("\"parts.lib\" has no section typical"),
               std::string::npos);
+    EXPECT_NE(Load(f, Project(", \".include\"")).find(at + " line 3: expected .include FILE"), std::string::npos);
+    EXPECT_NE(Load(f, Project(", \".lib parts.lib\"")).find(at + " line 3: .lib parts.lib has no .endl"),
+              std::string::npos);
+    // Each parameter is a .param line of the deck: its name cannot carry more.
+    std::string named = Project("");
+    named.replace(named.find("\"Vs\": 10"), 8, "\"Vs\": 10, \"x=1 .control\": 1, \"2x\": 1");
+    e = Load(f, named);
+    EXPECT_NE(e.find("elements[0].parameters.x=1 .control: a circuit element's parameter needs a name of letters"),
+              std::string::npos) << e;
+    EXPECT_NE(e.find("elements[0].parameters.2x: a circuit"), std::string::npos) << e;
     // What reads or runs files: code models and compiled models, and every command.
     for (const char* line : {"A1 out filesrc", "N1 out 0 va", ".osdi lib.osdi", ".print tran v(out)", ".endc"})
         EXPECT_NE(Load(f, Project(std::string(", \"") + line + "\"")).find(at + " line 3: "), std::string::npos) << line;
