@@ -86,6 +86,15 @@ TEST(ProjectFile, EachFaultIsReportedWithItsPlace) {
         {"\"text\": \"# re im", "\"path\": \"/etc/passwd\", \"text\": \"# re im",
          "amp.json: dataFiles[0]: give either text or path, not both"},
         {"{\"name\": \"LTUNER1\",", "{\"name\": \"\",", "amp.json: schematics[0].elements[1].name: must not be empty"},
+        // Values an add-in set: kept for other sources only, each point [x, re, im].
+        {"\"source\": \"meas\"", "\"source\": \"marker\", \"values\": {\"resultType\": 2, \"points\": [[1, 0.5]]}",
+         "amp.json: graphs[1].measurements[0].values.points[0]: expected [x, real, imaginary], finite numbers"},
+        {"\"source\": \"meas\"", "\"source\": \"marker\", \"values\": {\"resultType\": 2, \"points\": [7]}",
+         "amp.json: graphs[1].measurements[0].values.points[0]: expected [x, real, imaginary]"},
+        {"\"source\": \"meas\"", "\"source\": \"marker\", \"values\": {\"resultType\": 3, \"points\": []}",
+         "amp.json: graphs[1].measurements[0].values.resultType: expected 1 (real) or 2 (complex)"},
+        {"\"source\": \"meas\"", "\"source\": \"meas\", \"values\": {\"resultType\": 2, \"points\": []}",
+         "amp.json: graphs[1].measurements[0].values: a measurement of a schematic or a data file takes its values"},
     };
     for (const Case& c : cases) {
         std::string error = FirstError(Replace(kGood, c.from, c.to));

@@ -1,11 +1,13 @@
 #include "vexasim/app/circuit_element.h"
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <sstream>
 
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/circuit/netlist.h"
+#include "vexasim/circuit/netlist_safety.h"
 
 namespace vexasim {
 namespace {
@@ -18,6 +20,13 @@ bool SafeRelative(const std::string& p) {
     std::istringstream s(p);
     while (std::getline(s, part, '/'))
         if (part == ".." || part.find('\\') != std::string::npos) return false;
+    return true;
+}
+
+bool NetlistName(const std::string& name) {
+    if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+    for (char ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '_') return false;
     return true;
 }
 
@@ -104,9 +113,30 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
     out.stepsPerPeriod = static_cast<int>(steps);
 
     bool vdd = false;
-    for (const auto& p : element.parameters) vdd = vdd || p.name == "Vdd";
-    if (!vdd) problems.push_back(place.substr(0, place.rfind('.')) + ".parameters.Vdd: missing (the supply voltage a circuit element needs)");
+    const std::string elementPlace = place.substr(0, place.rfind('.'));
+    for (const auto& p : element.parameters) {
+        vdd = vdd || p.name == "Vdd";
+        // Every parameter becomes a ".param NAME=value" line of the deck.
+        if (!NetlistName(p.name))
+            problems.push_back(elementPlace + ".parameters." + p.name +
+                               ": a circuit element's parameter needs a name of letters, digits and _");
+    }
+    if (!vdd) problems.push_back(elementPlace + ".parameters.Vdd: missing (the supply voltage a circuit element needs)");
     if (!problems.empty() || out.netlist.empty()) return;
+    // Included files are read here, beside the project, and every line ngspice
+    // will see is checked: only a circuit passes.
+    circuit::NetlistSource source;
+    source.text = out.netlist;
+    source.folder = baseDir;
+    source.name = inline_ ? "netlist" : j.at("netlistFile").get<std::string>();
+    std::vector<std::string> unsafe;
+    if (!circuit::ExpandNetlist(source, out.netlist, unsafe)) {
+        for (const std::string& u : unsafe)
+            problems.push_back(place + (u.compare(0, 12, "netlist line") == 0
+                                            ? "." + u
+                                            : std::string(inline_ ? ".netlist: " : ".netlistFile: ") + u));
+        return;
+    }
     for (const std::string& p : circuit::NetlistProblems(out)) problems.push_back(place + "." + p);
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -290,6 +291,39 @@ bool StreamBytes(IStream* stream, std::vector<uint8_t>& bytes) {
     return true;
 }
 
+// Ctrl-C (or SIGTERM) during a run: the first asks the add-in to stop the way a
+// host does, by answering S_FALSE to its next analysis, and the run then ends as
+// a stopped one, its outputs written, with the status of an interrupted program.
+// A second ends the process at once; every output is written under a temporary
+// name and renamed, so the earlier ones stay whole.
+constexpr int kInterruptedStatus = 130;
+volatile std::sig_atomic_t interrupts = 0;
+
+extern "C" void OnInterrupt(int signal) {
+    if (interrupts > 0) std::_Exit(kInterruptedStatus);
+    interrupts = 1;
+    std::signal(signal, OnInterrupt);  // systems that reset the handler on delivery
+}
+
+// ngspice's log is written under a temporary name while the run goes on and
+// renamed into place when it ends, so an interrupted run leaves the earlier log whole.
+class LogFile {
+public:
+    explicit LogFile(const std::string& path) : path_(path), temporary_(TemporaryName(path)) {
+        circuit::SetLogFile(temporary_);
+    }
+    ~LogFile() {
+        circuit::SetLogFile("");
+        std::string error;
+        if (!ReplaceFile(temporary_, path_, error)) std::fprintf(stderr, "vexasim: %s\n", error.c_str());
+    }
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+private:
+    std::string path_, temporary_;
+};
+
 int Fail(const std::string& message, int status = 2) {
     std::fprintf(stderr, "vexasim: %s\n", message.c_str());
     return status;
@@ -380,11 +414,12 @@ int RunRound(const RunOptions& o, RoundOutcome* outcome) {
     bool interactive = false;
     if (!ChooseInteractive(o.interactive, o.dialog, interactive, error)) return Fail(error);
 
+    std::unique_ptr<LogFile> log;
     for (const auto& sch : file.data.schematics)
         if (circuit::CircuitElement(sch)) {
             // ngspice's own output goes beside the outputs, never to the terminal.
             if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
-            circuit::SetLogFile(o.outDir + "/ngspice.log");
+            log = std::make_unique<LogFile>(o.outDir + "/ngspice.log");
             break;
         }
     Host host;
@@ -392,10 +427,17 @@ int RunRound(const RunOptions& o, RoundOutcome* outcome) {
     host.SetEvaluator(circuit::HostEvaluator());
     for (const Injection& injection : o.injections) Inject(host, injection);
     SweepWatcher watcher(host, o.quiet);
+    bool stopAsked = false;
     host.SetAnalyzeObserver([&](long a, long b) {
         if (o.analysisDelayMs) SleepMilliseconds(o.analysisDelayMs);
         watcher.OnAnalyze(a, b);
+        if (interrupts && !stopAsked) {
+            host.InjectStop("Simulator.Analyze", 1);
+            stopAsked = true;
+        }
     });
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
 
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr)) return Fail("COM could not be initialised: " + Hex(hr), 1);
@@ -493,9 +535,14 @@ int RunRound(const RunOptions& o, RoundOutcome* outcome) {
     CoUninitialize();
     if (host.ExternalReferences() != 0)
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
+    if (interrupts) {
+        std::fprintf(stderr, "vexasim: interrupted; %s\n",
+                     cancelled && SUCCEEDED(ran) ? "nothing was written" : "writing what was done (again to end at once)");
+        status = kInterruptedStatus;
+    }
     // Cancel leaves the project as it was: nothing is written.
     if (cancelled && SUCCEEDED(ran)) {
-        if (!o.quiet) std::fprintf(stderr, "the wizard was cancelled; nothing was written\n");
+        if (!o.quiet && !interrupts) std::fprintf(stderr, "the wizard was cancelled; nothing was written\n");
         return status;
     }
 

@@ -43,17 +43,25 @@ DialogStep ByText(int control, const std::string& text, const std::string& what)
     return s;
 }
 
-// The index of the combo box entry whose text is exactly `text`, or -1.
-int FindEntry(HWND dialog, int control, const std::string& text) {
+// The texts of a combo box's entries.
+std::vector<std::string> Entries(HWND dialog, int control) {
+    std::vector<std::string> entries;
     LRESULT count = SendDlgItemMessageA(dialog, control, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT len = SendDlgItemMessageA(dialog, control, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (len < 0) continue;
-        std::string entry(static_cast<size_t>(len) + 1, '\0');
-        SendDlgItemMessageA(dialog, control, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&entry[0]));
-        entry.resize(static_cast<size_t>(len));
-        if (entry == text) return static_cast<int>(i);
+        std::string entry(static_cast<size_t>(len < 0 ? 0 : len) + 1, '\0');
+        if (len >= 0)
+            SendDlgItemMessageA(dialog, control, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&entry[0]));
+        entry.resize(static_cast<size_t>(len < 0 ? 0 : len));
+        entries.push_back(entry);
     }
+    return entries;
+}
+
+// The index of the combo box entry whose text is exactly `text`, or -1.
+int FindEntry(const std::vector<std::string>& entries, const std::string& text) {
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i] == text) return static_cast<int>(i);
     return -1;
 }
 
@@ -105,6 +113,18 @@ bool BuildDialogScript(const DialogOptions& o, std::vector<DialogStep>& steps, s
             if (!line.empty() && line.back() == '\r') line.pop_back();
             size_t first = line.find_first_not_of(" \t");
             if (first == std::string::npos || line[first] == '#') continue;
+            std::istringstream words(line);
+            std::string verb, rest;
+            words >> verb;
+            if (verb == "answer") {
+                DialogStep answer;
+                if (!(words >> answer.answer) || answer.answer == 0 || (words >> rest)) {
+                    error = o.scriptFile + ":" + std::to_string(number) + ": answer needs a button id";
+                    return false;
+                }
+                steps.push_back(answer);
+                continue;
+            }
             platform::DialogAction a;
             std::string why;
             if (!platform::ParseDialogAction(line, a, why)) {
@@ -118,12 +138,24 @@ bool BuildDialogScript(const DialogOptions& o, std::vector<DialogStep>& steps, s
     return true;
 }
 
-ScriptedUser::ScriptedUser(std::vector<DialogStep> steps) : steps_(steps.begin(), steps.end()) {}
+ScriptedUser::ScriptedUser(std::vector<DialogStep> steps) {
+    for (DialogStep& s : steps) {
+        if (s.answer)
+            answers_.push_back(s.answer);
+        else
+            steps_.push_back(std::move(s));
+    }
+}
 
 int ScriptedUser::OnMessageBox(HWND, const std::string& text, const std::string& caption, UINT flags) {
     boxes_.push_back("[" + caption + "] " + text);
     std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
     if (IsErrorCaption(caption)) sawError_ = true;
+    if (!answers_.empty()) {
+        const int answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
     UINT type = flags & MB_TYPEMASK;
     return type == MB_YESNO ? IDYES : IDOK;
 }
@@ -138,9 +170,16 @@ platform::DialogAction ScriptedUser::NextDialogAction(HWND dialog) {
     DialogStep s = steps_.front();
     steps_.pop_front();
     if (s.byText) {
-        int index = FindEntry(dialog, s.action.control, s.text);
+        const std::vector<std::string> entries = Entries(dialog, s.action.control);
+        int index = FindEntry(entries, s.text);
         if (index < 0) {
-            problems_.push_back("no " + s.what + " named \"" + s.text + "\" is offered");
+            std::string offered;
+            for (const std::string& e : entries) offered += (offered.empty() ? "" : ", ") + e;
+            problems_.push_back("no " + s.what + " named \"" + s.text + "\" is offered; " +
+                                (offered.empty() ? "none is" : "offered: " + offered) +
+                                (s.what == "measurement"
+                                     ? " (a measurement is offered when it stands on a graph of the project)"
+                                     : ""));
             aborted_ = true;
             return platform::DialogAction::Escape();
         }

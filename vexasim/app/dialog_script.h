@@ -34,11 +34,13 @@ struct DialogStep {
     bool byText = false;
     std::string text;
     std::string what;  // for messages: "schematic", "tuner", ...
+    int answer = 0;    // not 0: no dialog action, the button that answers the next message box
 };
 
 // The steps for the options, in the order a person would take them: schematic, tuner,
 // harmonic, Remove All, each measurement through Add..., the gamma source, the centre
-// and radius, the script file's actions, and Simulate or Cancel.
+// and radius, the script file's actions, and Simulate or Cancel. A script's
+// "answer ID" lines answer the message boxes in their order, whenever they come.
 bool BuildDialogScript(const DialogOptions& options, std::vector<DialogStep>& steps, std::string& error);
 
 class ScriptedUser : public platform::InputSource {

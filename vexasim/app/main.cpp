@@ -50,6 +50,11 @@ int main(int argc, char** argv) {
     }
     std::string command = args[0];
     args.erase(args.begin());
+    for (const std::string& a : args)
+        if (a == "-h" || a == "--help") {
+            Usage(stdout);
+            return 0;
+        }
     if (command == "register" || command == "unregister") {
         if (args.size() != 1) {
             Usage(stderr);

@@ -203,6 +203,32 @@ void ParseDataFiles(Checker& c, const json& root, const std::string& baseDir, Pr
     }
 }
 
+// {"resultType": 1 or 2, "points": [[x, re, im], ...]}: the values of a measurement
+// that an add-in set through the object model.
+bool ParseValues(Checker& c, const json& j, const std::string& place, MeasurementData& m) {
+    if (!c.Object(j, place, {"resultType", "points"})) return false;
+    long type = 2;
+    if (c.Integer(j, "resultType", place, type, true) && type != 1 && type != 2) {
+        c.Error(place + ".resultType", "expected 1 (real) or 2 (complex)");
+        return false;
+    }
+    m.resultType = type;
+    const json* points = nullptr;
+    if (!c.Array(j, "points", place, points, true)) return false;
+    for (size_t k = 0; k < points->size(); ++k) {
+        const json& p = (*points)[k];
+        bool ok = p.is_array() && p.size() == 3;
+        for (size_t q = 0; ok && q < 3; ++q) ok = p[q].is_number() && std::isfinite(p[q].get<double>());
+        if (!ok) {
+            c.Error(Checker::At(place + ".points", k), "expected [x, real, imaginary], finite numbers");
+            return false;
+        }
+        m.xValues.push_back(p[0].get<double>());
+        m.points.emplace_back(p[1].get<double>(), p[2].get<double>());
+    }
+    return true;
+}
+
 void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
     const json* list = nullptr;
     if (!c.Array(root, "graphs", "", list, false)) return;
@@ -218,7 +244,7 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
             for (size_t k = 0; k < ms->size(); ++k) {
                 const json& jm = (*ms)[k];
                 std::string mp = Checker::At(place + ".measurements", k);
-                if (!c.Object(jm, mp, {"source", "name"})) continue;
+                if (!c.Object(jm, mp, {"source", "name", "values"})) continue;
                 MeasurementData m;
                 bool hasSource = c.NonEmptyString(jm, "source", mp, m.source);
                 bool hasName = c.NonEmptyString(jm, "name", mp, m.name);
@@ -230,7 +256,15 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
                     if (f.name == m.source) file = &f;
                 bool gpm = m.name.find("LPGPM") != std::string::npos;
                 bool gpt = m.name.find("LPGPT") != std::string::npos;
-                if (schematic) {
+                if (jm.contains("values")) {
+                    // Values an add-in set through the object model (the working graph
+                    // of a stopped sweep): kept as they were, whatever the source names.
+                    if (schematic || file) {
+                        c.Error(mp + ".values", "a measurement of a schematic or a data file takes its values from it");
+                        continue;
+                    }
+                    if (!ParseValues(c, jm.at("values"), mp + ".values", m)) continue;
+                } else if (schematic) {
                     const pa::MeasurementInfo* info = pa::FindMeasurement(m.name);
                     if (!info) {
                         int n = 0;
@@ -260,7 +294,8 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
                                               "\" must be a gamma source (name holding LPGPM or LPGPT) or a contour (LPCS[...])");
                     continue;
                 } else {
-                    c.Error(mp + ".source", "\"" + m.source + "\" is neither a schematic nor a data file");
+                    c.Error(mp + ".source", "\"" + m.source + "\" is neither a schematic nor a data file (nor a "
+                                            "measurement with the values an add-in set)");
                     continue;
                 }
                 g.measurements.push_back(std::move(m));
@@ -414,7 +449,22 @@ std::string SerializeProject(const ProjectFile& p) {
     json graphs = json::array();
     for (const auto& g : p.data.graphs) {
         json ms = json::array();
-        for (const auto& m : g.measurements) ms.push_back({{"source", m.source}, {"name", m.name}});
+        for (const auto& m : g.measurements) {
+            json jm = {{"source", m.source}, {"name", m.name}};
+            if (m.resultType == 1 || m.resultType == 2) {
+                bool own = false;
+                for (const auto& s : p.data.schematics) own = own || s.name == m.source;
+                for (const auto& f : p.data.dataFiles) own = own || f.name == m.source;
+                if (!own) {
+                    json points = json::array();
+                    for (size_t k = 0; k < m.points.size(); ++k)
+                        points.push_back({k < m.xValues.size() ? m.xValues[k] : static_cast<double>(k + 1),
+                                          m.points[k].first, m.points[k].second});
+                    jm["values"] = {{"resultType", m.resultType}, {"points", points}};
+                }
+            }
+            ms.push_back(std::move(jm));
+        }
         graphs.push_back({{"name", g.name}, {"type", g.type}, {"measurements", ms}});
     }
     root["graphs"] = graphs;

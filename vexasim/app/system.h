@@ -11,6 +11,11 @@ namespace vexasim {
 // written as they are (no line-end translation). False with the system's text.
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error);
 
+// The temporary name WriteFileAtomically writes `path` under (beside it, the
+// process's own), and the rename that puts such a file in place of `path`.
+std::string TemporaryName(const std::string& path);
+bool ReplaceFile(const std::string& from, const std::string& path, std::string& error);
+
 // Creates a folder and the folders above it that are missing; true when it exists.
 bool MakeFolder(const std::string& path);
 

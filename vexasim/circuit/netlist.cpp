@@ -167,4 +167,38 @@ std::string NetlistLineOf(const std::string& message, const Deck& deck, const ve
     return message + " (netlist line " + std::to_string(line) + ": " + lines[static_cast<size_t>(line - 1)] + ")";
 }
 
+std::string LoadWarning(const std::vector<std::string>& messages, const Deck& deck, const vexasim::CircuitData& c) {
+    auto warns = [](const std::string& m) {
+        const std::string l = Lower(m);
+        if (l.find("has no value") != std::string::npos) return true;  // "Note: v1: has no value, DC 0 assumed"
+        if (l.find("warning") == std::string::npos) return false;
+        for (const char* help : {"gmin", "source stepping", "singular matrix"})
+            if (l.find(help) != std::string::npos) return false;
+        return true;
+    };
+    size_t first = 0;
+    while (first < messages.size() && !warns(messages[first])) ++first;
+    if (first == messages.size()) return "";
+    // The warning and the lines that explain it, up to the next message of another kind.
+    std::string text = messages[first];
+    for (size_t k = first + 1; k < messages.size(); ++k) {
+        const std::string l = Lower(messages[k]);
+        if (l.find("note:") == 0 || l.find("error") != std::string::npos || warns(messages[k])) break;
+        text += " " + messages[k];
+    }
+    const std::string located = NetlistLineOf(text, deck, c);
+    if (located != text) return located;
+    // Without a line number: the element the warning names ("rg: resistance ...") or quotes.
+    const std::string lower = Lower(text);
+    const std::vector<std::string> lines = NetlistLines(c.netlist);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const std::vector<std::string> t = Tokens(lines[k]);
+        if (t.empty() || IsComment(lines[k]) || t[0][0] == '.' || t[0][0] == '+') continue;
+        if (lower.find(" " + t[0] + ":") != std::string::npos ||
+            lower.find(" " + Lower(lines[k].substr(lines[k].find_first_not_of(" \t")))) != std::string::npos)
+            return text + " (netlist line " + std::to_string(k + 1) + ": " + lines[k] + ")";
+    }
+    return text;
+}
+
 }  // namespace circuit

@@ -35,6 +35,13 @@ bool DriveNodes(const vexasim::CircuitData& circuit, std::string& positive, std:
 // Rewrites "line N" of ngspice's messages as the netlist's own line number.
 std::string NetlistLineOf(const std::string& message, const Deck& deck, const vexasim::CircuitData& circuit);
 
+// ngspice's warnings while it loads a deck or sets it up (a value defaulted or
+// clamped, a parameter ignored): "" when there is none, else the warning with the
+// netlist line it concerns. Its help for a hard operating point (gmin and source
+// stepping) is no warning about the netlist.
+std::string LoadWarning(const std::vector<std::string>& messages, const Deck& deck,
+                        const vexasim::CircuitData& circuit);
+
 std::string Lower(std::string s);
 
 }  // namespace circuit

@@ -22,6 +22,8 @@
 
 #include "vexasim/circuit/engine.h"
 #include "vexasim/circuit/netlist.h"
+#include "vexasim/circuit/netlist_safety.h"
+#include "vexasim/circuit/startup_files.h"
 #include "vexasim/circuit/termination.h"
 
 namespace circuit {
@@ -226,6 +228,12 @@ void Command(const char* text) {
 bool Ready(std::string& error) {
     Engine& e = TheEngine();
     if (!e.initialised) {
+        // What runs must not depend on start-up files where the host was started.
+        StartupFilesHidden hidden;
+        if (!hidden.Ok()) {
+            error = "the circuit engine cannot start without reading start-up files (no private folder)";
+            return false;
+        }
         e.initialised = true;
         ngSpice_Init(OnChar, OnStat, OnExit, OnData, OnInitData, OnRunning, nullptr);
         int ident = 0;
@@ -257,8 +265,16 @@ std::string RefusalText(const std::vector<std::string>& lines) {
     return text;
 }
 
+void Unload();
+
 // Loads the deck; false with ngspice's message when it refuses it.
 bool Load(const vexasim::CircuitData& c, const Deck& deck, std::string& error) {
+    // Only a netlist that describes a circuit reaches ngspice, however it was made.
+    const std::vector<std::string> unsafe = NetlistSafetyProblems(c.netlist);
+    if (!unsafe.empty()) {
+        error = "the netlist is refused: " + unsafe.front();
+        return false;
+    }
     Engine& e = TheEngine();
     {
         std::lock_guard<std::mutex> lock(e.mutex);
@@ -269,10 +285,18 @@ bool Load(const vexasim::CircuitData& c, const Deck& deck, std::string& error) {
     for (std::string& l : lines) pointers.push_back(&l[0]);
     pointers.push_back(nullptr);
     const int status = ngSpice_Circ(pointers.data());
-    std::lock_guard<std::mutex> lock(e.mutex);
+    std::unique_lock<std::mutex> lock(e.mutex);
     bool refused = status != 0 || e.dead;
     for (const std::string& l : e.errors) refused = refused || l.compare(0, 5, "Error") == 0;
-    if (!refused) return true;
+    if (!refused) {
+        // A warning means ngspice changed the circuit to load it: refused like an error.
+        const std::string warning = LoadWarning(e.errors, deck, c);
+        if (warning.empty()) return true;
+        error = "ngspice warns about the netlist: " + warning;
+        lock.unlock();
+        Unload();
+        return false;
+    }
     error = "ngspice does not accept the netlist: " + NetlistLineOf(RefusalText(e.errors), deck, c);
     return false;
 }
@@ -301,9 +325,25 @@ void SetLogFile(const std::string& path) {
 
 bool CheckCircuit(const vexasim::CircuitData& c, const Params& params, std::string& error) {
     if (!Ready(error)) return false;
-    const bool ok = Load(c, BuildDeck(c, params, false), error);
-    if (ok) Unload();
-    return ok;
+    const Deck deck = BuildDeck(c, params, false);
+    if (!Load(c, deck, error)) return false;
+    // Some warnings come only when ngspice sets the circuit up (a resistor without
+    // a value is clamped): an operating point sets it up.
+    Engine& e = TheEngine();
+    {
+        std::lock_guard<std::mutex> lock(e.mutex);
+        e.errors.clear();
+    }
+    Command("op");
+    std::string warning;
+    {
+        std::lock_guard<std::mutex> lock(e.mutex);
+        warning = LoadWarning(e.errors, deck, c);
+    }
+    Unload();
+    if (warning.empty()) return true;
+    error = "ngspice warns about the netlist: " + warning;
+    return false;
 }
 
 bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const Loads& loads, Outputs& out,

@@ -1,6 +1,7 @@
 #include "vexasim/app/system.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -11,7 +12,7 @@
 namespace vexasim {
 
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-    std::string tmp = path + ".tmp-" + std::to_string(::getpid());
+    std::string tmp = TemporaryName(path);
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
         error = tmp + ": " + std::strerror(errno);
@@ -40,6 +41,14 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
         return false;
     }
     return true;
+}
+
+std::string TemporaryName(const std::string& path) { return path + ".tmp-" + std::to_string(::getpid()); }
+
+bool ReplaceFile(const std::string& from, const std::string& path, std::string& error) {
+    if (::rename(from.c_str(), path.c_str()) == 0) return true;
+    error = path + ": " + std::strerror(errno);
+    return false;
 }
 
 bool MakeFolder(const std::string& path) {

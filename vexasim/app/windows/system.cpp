@@ -27,7 +27,7 @@ bool IsFolder(const std::string& path) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-    const std::string tmp = path + ".tmp-" + std::to_string(GetCurrentProcessId());
+    const std::string tmp = TemporaryName(path);
     HANDLE file = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = tmp + ": " + ErrorText(GetLastError());
@@ -55,6 +55,16 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
         return false;
     }
     return true;
+}
+
+std::string TemporaryName(const std::string& path) {
+    return path + ".tmp-" + std::to_string(GetCurrentProcessId());
+}
+
+bool ReplaceFile(const std::string& from, const std::string& path, std::string& error) {
+    if (MoveFileExA(from.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    error = path + ": " + ErrorText(GetLastError());
+    return false;
 }
 
 bool MakeFolder(const std::string& path) {
