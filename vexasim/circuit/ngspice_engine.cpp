@@ -40,6 +40,10 @@ using Clock = std::chrono::steady_clock;
 // The transient is long enough for any sweep: it is halted, never run out.
 constexpr double kTransientPeriods = 1e8;
 
+// Periods a continued analysis may take before it is started over cold: a
+// neighbour's steady state that leads nowhere costs no more than a cold start.
+constexpr int kContinuedPeriods = 60;
+
 // A source of the netlist whose delivered power is measured: the voltage across
 // it times the current out of its positive node.
 struct SourceProbe {
@@ -393,7 +397,7 @@ bool ContinueTransient(const std::string& deck, const vexasim::CircuitData& c, c
         return false;
     r->loop.Retarget(loads, r->periodStart);
     r->periods = 0;
-    r->maxPeriods = c.maxPeriods;
+    r->maxPeriods = std::min(c.maxPeriods, kContinuedPeriods);
     r->result = Outputs();
     r->result.continued = true;
     r->state = Transient::State::Running;
@@ -480,91 +484,103 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
     if (!Ready(error)) return false;
     Engine& e = TheEngine();
     const Clock::time_point start = Clock::now();
+    const auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.timeLimit));
     const Deck deck = BuildDeck(c, params, kTransientPeriods);
     const std::string text = DeckText(deck);
-    if (!ContinueTransient(text, c, loads)) {
-        EndAnalyses();
-        if (!Load(c, deck, error)) return false;
+    bool continued = ContinueTransient(text, c, loads);
+    int abandoned = 0;  // periods of a continuation that was started over
+    for (;;) {
+        if (!continued) {
+            EndAnalyses();
+            if (!Load(c, deck, error)) return false;
+            {
+                std::lock_guard<std::mutex> lock(e.mutex);
+                e.loaded = text;
+            }
+            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params));
+            run->nodeV = Lower(c.output);
+            run->branchI = std::string(kTerminationSource) + "#branch";
+            run->drive = Probe(c, c.drive);
+            for (const std::string& s : c.supply) run->supplies.push_back(Probe(c, s));
+            StartTransient(std::move(run));
+        }
+        Transient* run = e.run;
+        bool timedOut = false;
+        {
+            // ngspice cannot be halted in its operating point and then given another
+            // circuit; the operating point ends by itself (it has its own iteration
+            // limits), so the time limit stops the transient only.
+            std::unique_lock<std::mutex> lock(e.mutex);
+            while (run->state == Transient::State::Running && !e.stopped && !e.dead) {
+                if (Clock::now() >= deadline && run->started) {
+                    timedOut = true;
+                    break;
+                }
+                if (Clock::now() >= deadline)
+                    e.changed.wait_for(lock, std::chrono::milliseconds(5));
+                else
+                    e.changed.wait_until(lock, deadline);
+            }
+        }
+        if (run->state == Transient::State::Steady) {
+            out = run->result;
+            out.periods += abandoned;
+            out.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            const double pout = std::max(out.poutW, 1e-12), pin = std::max(out.pinW, 1e-12);
+            out.poutDbw = 10.0 * std::log10(pout);
+            // Without supply power (a circuit without a supply) there is no efficiency.
+            const bool supplied = out.pdcW > 1e-9 * std::max(std::fabs(out.poutW), std::fabs(out.pinW)) + 1e-12;
+            out.drainEffPct = supplied ? 100.0 * out.poutW / out.pdcW : 0.0;
+            out.paePct = supplied ? 100.0 * (out.poutW - out.pinW) / out.pdcW : 0.0;
+            out.gainDb = 10.0 * std::log10(pout / pin);
+            if (!e.continuation) EndAnalyses();
+            return true;
+        }
+        // A failure: the next analysis starts cold.
+        const bool exhausted = run->state == Transient::State::Exhausted;
+        const std::unique_ptr<Transient> halted = HaltTransient();
+        const int periods = halted->periods + abandoned;
+        const double gammaError = halted->loop.GammaError(), currentChange = halted->loop.CurrentChange();
+        std::vector<std::string> errors;
         {
             std::lock_guard<std::mutex> lock(e.mutex);
-            e.loaded = text;
+            errors = e.errors;
         }
-        auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params));
-        run->nodeV = Lower(c.output);
-        run->branchI = std::string(kTerminationSource) + "#branch";
-        run->drive = Probe(c, c.drive);
-        for (const std::string& s : c.supply) run->supplies.push_back(Probe(c, s));
-        StartTransient(std::move(run));
-    }
-    Transient* run = e.run;
-    const auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.timeLimit));
-    bool timedOut = false;
-    {
-        // ngspice cannot be halted in its operating point and then given another
-        // circuit; the operating point ends by itself (it has its own iteration
-        // limits), so the time limit stops the transient only.
-        std::unique_lock<std::mutex> lock(e.mutex);
-        while (run->state == Transient::State::Running && !e.stopped && !e.dead) {
-            if (Clock::now() >= deadline && run->started) {
-                timedOut = true;
-                break;
-            }
-            if (Clock::now() >= deadline)
-                e.changed.wait_for(lock, std::chrono::milliseconds(5));
+        Unload();
+        if (continued && !timedOut && !Ready(error)) return false;
+        if (continued && !timedOut) {
+            // A continuation that leads nowhere is started over cold: what a load
+            // gives never depends on the load before it.
+            continued = false;
+            abandoned = periods;
+            continue;
+        }
+        char buf[160];
+        if (timedOut) {
+            std::snprintf(buf, sizeof buf, "the analysis took longer than its time limit of %g s (%d periods simulated)",
+                          c.timeLimit, periods);
+            error = buf;
+        } else if (exhausted) {
+            if (gammaError < TerminationLoop::kGammaTolerance)
+                std::snprintf(buf, sizeof buf,
+                              "no steady state after %d periods (the fundamental current still changes by %.2g from "
+                              "one period to the next)",
+                              periods, currentChange);
             else
-                e.changed.wait_until(lock, deadline);
+                std::snprintf(buf, sizeof buf,
+                              "no steady state after %d periods (the loads are still off by %.2g in reflection "
+                              "coefficient)",
+                              periods, gammaError);
+            error = buf;
+        } else {
+            std::string why;
+            for (const std::string& l : errors)
+                if (l.find("rror") != std::string::npos || l.find("too small") != std::string::npos)
+                    why += (why.empty() ? "" : " ") + l;
+            error = "the transient does not converge" + (why.empty() ? std::string() : " (ngspice: " + why + ")");
         }
+        return false;
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (run->state == Transient::State::Steady) {
-        out = run->result;
-        out.seconds = seconds;
-        const double pout = std::max(out.poutW, 1e-12), pin = std::max(out.pinW, 1e-12);
-        out.poutDbw = 10.0 * std::log10(pout);
-        // Without supply power (a circuit without a supply) there is no efficiency.
-        const bool supplied = out.pdcW > 1e-9 * std::max(std::fabs(out.poutW), std::fabs(out.pinW)) + 1e-12;
-        out.drainEffPct = supplied ? 100.0 * out.poutW / out.pdcW : 0.0;
-        out.paePct = supplied ? 100.0 * (out.poutW - out.pinW) / out.pdcW : 0.0;
-        out.gainDb = 10.0 * std::log10(pout / pin);
-        if (!e.continuation) EndAnalyses();
-        return true;
-    }
-    // A failure: the next analysis starts cold.
-    const bool exhausted = run->state == Transient::State::Exhausted;
-    const std::unique_ptr<Transient> halted = HaltTransient();
-    const int periods = halted->periods;
-    const double gammaError = halted->loop.GammaError(), currentChange = halted->loop.CurrentChange();
-    std::vector<std::string> errors;
-    {
-        std::lock_guard<std::mutex> lock(e.mutex);
-        errors = e.errors;
-    }
-    Unload();
-    char buf[160];
-    if (timedOut) {
-        std::snprintf(buf, sizeof buf, "the analysis took longer than its time limit of %g s (%d periods simulated)",
-                      c.timeLimit, periods);
-        error = buf;
-    } else if (exhausted) {
-        if (gammaError < TerminationLoop::kGammaTolerance)
-            std::snprintf(buf, sizeof buf,
-                          "no steady state after %d periods (the fundamental current still changes by %.2g from one "
-                          "period to the next)",
-                          periods, currentChange);
-        else
-            std::snprintf(buf, sizeof buf,
-                          "no steady state after %d periods (the loads are still off by %.2g in reflection "
-                          "coefficient)",
-                          periods, gammaError);
-        error = buf;
-    } else {
-        std::string why;
-        for (const std::string& l : errors)
-            if (l.find("rror") != std::string::npos || l.find("too small") != std::string::npos)
-                why += (why.empty() ? "" : " ") + l;
-        error = "the transient does not converge" + (why.empty() ? std::string() : " (ngspice: " + why + ")");
-    }
-    return false;
 }
 
 }  // namespace circuit
