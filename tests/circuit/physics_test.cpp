@@ -4,10 +4,13 @@
 // the termination presents, measured on the simulated waveforms themselves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -16,6 +19,7 @@
 
 #include "vexasim/app/contours.h"
 
+#include "gamma/predefined_grid.h"
 #include "host/angles.h"
 #include "vexasim/circuit/engine.h"
 #include "vexasim/device/pa_model.h"
@@ -91,6 +95,60 @@ TEST(CircuitPhysics, ConjugateMatchDeliversTheAvailablePowerAndNoOtherLoadMore) 
                          Complex(0.3, 0.3), Complex(0.6, 0.2)}) {
         const circuit::Outputs other = Simulate(c, params, Fundamental(conjugate + step));
         EXPECT_LT(other.poutDbw, best.poutDbw) << "at gamma " << conjugate + step;
+    }
+}
+
+// The same source behind 25 - j15 ohm: a series capacitor, so that the output node
+// has no DC path into the circuit. The available power is the same 0.5 W.
+const char* const kBlockedSource =
+    "Vin s 0 sin(0 {vs} {f0})\n"
+    "Rs s a 25\n"
+    "Cb a d {1/(2*3.141592653589793*f0*15)}\n";
+
+TEST(CircuitPhysics, ConjugateMatchBehindADcBlockDeliversTheAvailablePower) {
+    const vexasim::CircuitData c = Circuit(kBlockedSource);
+    const circuit::Params params = {{"Vdd", 0.0}, {"vs", 10.0}};
+    const Complex conjugate = GammaOf(Complex(25.0, 15.0));
+    const circuit::Outputs best = Simulate(c, params, Fundamental(conjugate));
+    EXPECT_NEAR(best.poutW, 0.5, 0.5 * 4e-4);
+    EXPECT_NEAR(best.poutDbw, 10.0 * std::log10(0.5), 0.01);
+    EXPECT_NEAR(best.pdcW, 0.0, 1e-9);  // nothing supplies it at DC
+    EXPECT_EQ(best.drainEffPct, 0.0);
+    for (Complex step : {Complex(0.1, 0.0), Complex(-0.1, 0.0), Complex(0.0, 0.1), Complex(0.0, -0.1)}) {
+        const circuit::Outputs other = Simulate(c, params, Fundamental(conjugate + step));
+        EXPECT_LT(other.poutW, best.poutW) << "at gamma " << conjugate + step;
+    }
+}
+
+// Every load of every pre-defined grid, swept as the wizard sweeps them (one
+// continued simulation), behind R + jX and R - jX: the power into the load is
+// 1/2 |Vs|^2 Re(ZL) / |Zs + ZL|^2.
+TEST(CircuitPhysics, ALinearSourceMeetsTheClosedFormAtEveryLoadOfEveryGrid) {
+    const circuit::Params params = {{"Vdd", 0.0}, {"vs", 10.0}};
+    for (const char* netlist : {kLinearSource, kBlockedSource}) {
+        const vexasim::CircuitData c = Circuit(netlist);
+        const Complex zs(25.0, netlist == kLinearSource ? 15.0 : -15.0);
+        double worst = 0.0;
+        int periods = 0, analyses = 0;
+        for (long density = 0; density < kPredefinedGridCount; ++density) {
+            std::unique_ptr<double[]> mags, angs;
+            const long n = MakePredefinedGrid(density, mags, angs);
+            for (long k = 0; k < n; ++k) {
+                const Complex gamma = std::polar(mags[k], DegreesToRadians(angs[k]));
+                const Complex zl = 50.0 * (1.0 + gamma) / (1.0 - gamma);
+                const double expected = 0.5 * 100.0 * zl.real() / std::norm(zs + zl);
+                circuit::Outputs out;
+                std::string error;
+                ASSERT_TRUE(circuit::SimulateCircuit(c, params, Fundamental(gamma), out, error))
+                    << error << " at gamma " << gamma << ", grid " << density;
+                worst = std::max(worst, std::fabs(out.poutW / expected - 1.0));
+                EXPECT_NEAR(out.poutW / expected, 1.0, 4e-4) << "at gamma " << gamma << ", grid " << density;
+                periods += out.periods;
+                ++analyses;
+            }
+        }
+        std::printf("Zs = %.0f%+.0fj ohm: %d loads, worst relative error %.2e, %.1f periods per analysis\n",
+                    zs.real(), zs.imag(), analyses, worst, static_cast<double>(periods) / analyses);
     }
 }
 
@@ -174,6 +232,39 @@ TEST(CircuitPhysics, ClassBAtTheOptimumLoadReachesPiOverFour) {
     EXPECT_NEAR(out.poutW, 0.5 * (imax / 2.0) * (imax / 2.0) * ropt, 0.01 * out.poutW);
     std::printf("class B: DE %.3f %% (pi/4 = %.3f %%), %d periods, %.3f s\n", out.drainEffPct, 25.0 * kPi,
                 out.periods, out.seconds);
+}
+
+// A netlist that feeds itself: its own supply through a choke, and either straight
+// to the output (the engine then draws no DC there) or behind a DC block. The
+// half-wave current source sees Ropt at the fundamental through the choke's and
+// the block's reactances, which the tuner's load compensates; lossless reactances
+// at the harmonics change no power. So the supply source delivers Vdd Imax/pi and
+// the load gets pi/4 of it.
+TEST(CircuitPhysics, ACircuitThatFeedsItselfReachesPiOverFourFromItsOwnSupply) {
+    const double vdd = 28.0, imax = 2.0, ropt = vdd / (imax / 2.0);
+    const double w = 2.0 * kPi * kF0, choke = 3.2e-6, block = 1e-9;
+    for (bool blocked : {false, true}) {
+        vexasim::CircuitData c = Circuit(std::string(
+            "Vin g 0 sin(0 1 {f0})\n"
+            "Rin g 0 50\n"
+            "Vsup sup 0 {vdd}\n"
+            "Lch sup dr 3.2u\n"
+            "Bdev dr 0 I = {imax}*u(v(g))*v(g)\n") + (blocked ? "Cb dr d 1n\n" : "Rw dr d 1e-6\n"));
+        c.supply = {"Vsup"};
+        // The device sees (Zt + Zb) || ZL = Ropt: Zt = 1/(1/Ropt - 1/ZL) - Zb.
+        const Complex zl(0.0, w * choke), zb = blocked ? Complex(0.0, -1.0 / (w * block)) : Complex(1e-6, 0.0);
+        const Complex zt = 1.0 / (1.0 / ropt - 1.0 / zl) - zb;
+        // Vdd is the netlist's own parameter here: the engine applies none.
+        const circuit::Outputs out = Simulate(c, {{"vdd", vdd}, {"imax", imax}}, Fundamental(GammaOf(zt)));
+        EXPECT_NEAR(out.pdcW, vdd * imax / kPi, 0.01 * out.pdcW) << (blocked ? "behind a DC block" : "no block");
+        EXPECT_NEAR(out.idcA, imax / kPi, 0.01 * out.idcA);
+        EXPECT_NEAR(out.drainEffPct / (100.0 * kPi / 4.0), 1.0, 0.01);
+        EXPECT_NEAR(out.poutW, 0.5 * (imax / 2.0) * (imax / 2.0) * ropt, 0.01 * out.poutW);
+        EXPECT_NEAR(std::abs(out.i[0]), 0.0, 1e-3 * imax) << "no DC into the termination";
+        std::printf("own supply%s: DE %.3f %% (pi/4 = %.3f %%), Pdc %.3f W, %d periods, %.3f s\n",
+                    blocked ? " behind a DC block" : "", out.drainEffPct, 25.0 * kPi, out.pdcW, out.periods,
+                    out.seconds);
+    }
 }
 
 // The termination measured on the waveforms: at the 2nd and 3rd harmonics of a
