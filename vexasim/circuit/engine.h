@@ -82,8 +82,8 @@ void SetContinuation(bool on);
 void EndAnalyses();
 
 // ngspice's own time per period of the circuit: a transient of that many periods
-// with a plain 50 ohm termination and nothing measured (what a continued analysis
-// is compared with).
+// with a plain 50 ohm termination to the supply and nothing measured (what a
+// continued analysis is compared with).
 bool TransientSecondsPerPeriod(const vexasim::CircuitData& circuit, const Params& params, int periods,
                                double& seconds, std::string& error);
 

@@ -92,6 +92,7 @@ struct Engine {
     std::string logPath;  // ngspice's output; none until SetLogFile
     FILE* log = nullptr;
     bool continuation = true;
+    double idleVoltage = 0.0;  // the termination source when no analysis runs
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -273,8 +274,9 @@ int OnData(pvecvaluesall data, int, int, void*) {
 }
 
 int OnVoltage(double* value, double time, char*, int, void*) {
-    Transient* r = TheEngine().run;
-    *value = r ? r->loop.Voltage(time) : 0.0;
+    Engine& e = TheEngine();
+    Transient* r = e.run;
+    *value = r ? r->loop.Voltage(time) : e.idleVoltage;
     return 0;
 }
 
@@ -470,11 +472,15 @@ bool CheckCircuit(const vexasim::CircuitData& c, const Params& params, std::stri
 bool TransientSecondsPerPeriod(const vexasim::CircuitData& c, const Params& params, int periods, double& seconds,
                                std::string& error) {
     if (!Ready(error)) return false;
+    Engine& e = TheEngine();
     EndAnalyses();
     if (!Load(c, BuildDeck(c, params, periods), error)) return false;
+    // In this thread, without the termination loop: the source stays at the supply.
+    e.idleVoltage = BiasOf(c, params).vdd;
     const Clock::time_point start = Clock::now();
-    Command("run");  // in this thread: no termination loop, the source stays at 0 V
+    Command("run");
     seconds = std::chrono::duration<double>(Clock::now() - start).count() / (periods + 1);
+    e.idleVoltage = 0.0;
     Unload();
     return true;
 }

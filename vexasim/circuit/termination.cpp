@@ -20,7 +20,10 @@ Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, doubl
     // leakage of one harmonic into another beyond what the line itself adds.
     const double w = 2.0 * kPi * n / period;
     const double t1 = t0 + period;
+    const Complex inverse = n == 0 ? Complex(0.0, 0.0) : 1.0 / Complex(0.0, -w);  // 1/(-jw)
     Complex sum(0.0, 0.0);
+    double shared = t0 - 1.0;  // the time whose e^(-jwt) the last segment ended on
+    Complex eShared(0.0, 0.0);
     for (size_t k = 1; k < t.size(); ++k) {
         double a = t[k - 1], b = t[k];
         if (b <= t0 || a >= t1 || b <= a) continue;
@@ -36,10 +39,12 @@ Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, doubl
             sum += fa * h + 0.5 * slope * h * h;
             continue;
         }
-        const Complex mjw(0.0, -w);
-        const Complex ea = std::polar(1.0, -w * a), eb = std::polar(1.0, -w * b);
-        const Complex i0 = (eb - ea) / mjw;
-        const Complex i1 = h * eb / mjw - (eb - ea) / (mjw * mjw);
+        // Consecutive segments share their end: one exponential a sample.
+        const Complex ea = a == shared ? eShared : std::polar(1.0, -w * a), eb = std::polar(1.0, -w * b);
+        shared = b;
+        eShared = eb;
+        const Complex i0 = (eb - ea) * inverse;
+        const Complex i1 = h * eb * inverse - (eb - ea) * inverse * inverse;
         sum += fa * i0 + slope * i1;
     }
     return (n == 0 ? 1.0 : 2.0) * sum / period;
