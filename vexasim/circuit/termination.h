@@ -60,6 +60,9 @@ public:
     // correction toward the new loads starts at once.
     void Retarget(const Loads& loads, double end);
 
+    // Whether the period under way blends a correction in (its phasors go unused).
+    bool Blending() const { return ramping_; }
+
     // Largest |b/a - gamma| of the last measured period (relative to the
     // fundamental wave for a harmonic far below it), and the relative change of the
     // fundamental current.
