@@ -97,7 +97,7 @@ private:
     // The circuit's answer da/dE: how the wave toward the load moves with the
     // source. The load errors follow from it for any loads, dF/dE = 1/2 - gamma da/dE,
     // so a new load keeps what the earlier ones taught.
-    Matrix reflection_{};
+    Matrix reflection_{}, guess_{};
     bool measured_ = false;  // a period was measured: xLast_, aLast_, bLast_ hold it
     Vector xLast_{}, aLast_{}, bLast_{};
     bool accepted_ = false;  // a measured point the steps start from
