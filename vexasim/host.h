@@ -51,6 +51,10 @@ struct CircuitData {
     double timeLimit = 20.0;  // seconds of simulation per analysis before it fails
     int maxPeriods = 400;     // periods of the transient before it fails without a steady state
     int stepsPerPeriod = 200; // largest time step: one period over this
+    // The netlist's own supply sources, when it feeds itself (a choke from a supply,
+    // a DC block to the output): the engine then applies no DC at the output and
+    // takes the DC power from these. Empty: the engine supplies Vdd at the output.
+    std::vector<std::string> supply;
 };
 
 struct ElementData {

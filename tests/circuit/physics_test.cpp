@@ -4,10 +4,13 @@
 // the termination presents, measured on the simulated waveforms themselves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -16,6 +19,7 @@
 
 #include "vexasim/app/contours.h"
 
+#include "gamma/predefined_grid.h"
 #include "host/angles.h"
 #include "vexasim/circuit/engine.h"
 #include "vexasim/device/pa_model.h"
@@ -94,12 +98,95 @@ TEST(CircuitPhysics, ConjugateMatchDeliversTheAvailablePowerAndNoOtherLoadMore) 
     }
 }
 
+// The same source behind 25 - j15 ohm: a series capacitor, so that the output node
+// has no DC path into the circuit. The available power is the same 0.5 W.
+const char* const kBlockedSource =
+    "Vin s 0 sin(0 {vs} {f0})\n"
+    "Rs s a 25\n"
+    "Cb a d {1/(2*3.141592653589793*f0*15)}\n";
+
+TEST(CircuitPhysics, ConjugateMatchBehindADcBlockDeliversTheAvailablePower) {
+    const vexasim::CircuitData c = Circuit(kBlockedSource);
+    const circuit::Params params = {{"Vdd", 0.0}, {"vs", 10.0}};
+    const Complex conjugate = GammaOf(Complex(25.0, 15.0));
+    const circuit::Outputs best = Simulate(c, params, Fundamental(conjugate));
+    EXPECT_NEAR(best.poutW, 0.5, 0.5 * 4e-4);
+    EXPECT_NEAR(best.poutDbw, 10.0 * std::log10(0.5), 0.01);
+    EXPECT_NEAR(best.pdcW, 0.0, 1e-9);  // nothing supplies it at DC
+    EXPECT_EQ(best.drainEffPct, 0.0);
+    for (Complex step : {Complex(0.1, 0.0), Complex(-0.1, 0.0), Complex(0.0, 0.1), Complex(0.0, -0.1)}) {
+        const circuit::Outputs other = Simulate(c, params, Fundamental(conjugate + step));
+        EXPECT_LT(other.poutW, best.poutW) << "at gamma " << conjugate + step;
+    }
+}
+
+// Every load of every pre-defined grid, swept as the wizard sweeps them (one
+// continued simulation), behind R + jX and R - jX: the power into the load is
+// 1/2 |Vs|^2 Re(ZL) / |Zs + ZL|^2.
+TEST(CircuitPhysics, ALinearSourceMeetsTheClosedFormAtEveryLoadOfEveryGrid) {
+    const circuit::Params params = {{"Vdd", 0.0}, {"vs", 10.0}};
+    for (const char* netlist : {kLinearSource, kBlockedSource}) {
+        const vexasim::CircuitData c = Circuit(netlist);
+        const Complex zs(25.0, netlist == kLinearSource ? 15.0 : -15.0);
+        double worst = 0.0;
+        int periods = 0, analyses = 0;
+        for (long density = 0; density < kPredefinedGridCount; ++density) {
+            std::unique_ptr<double[]> mags, angs;
+            const long n = MakePredefinedGrid(density, mags, angs);
+            for (long k = 0; k < n; ++k) {
+                const Complex gamma = std::polar(mags[k], DegreesToRadians(angs[k]));
+                const Complex zl = 50.0 * (1.0 + gamma) / (1.0 - gamma);
+                const double expected = 0.5 * 100.0 * zl.real() / std::norm(zs + zl);
+                circuit::Outputs out;
+                std::string error;
+                ASSERT_TRUE(circuit::SimulateCircuit(c, params, Fundamental(gamma), out, error))
+                    << error << " at gamma " << gamma << ", grid " << density;
+                worst = std::max(worst, std::fabs(out.poutW / expected - 1.0));
+                EXPECT_NEAR(out.poutW / expected, 1.0, 4e-4) << "at gamma " << gamma << ", grid " << density;
+                periods += out.periods;
+                ++analyses;
+            }
+        }
+        std::printf("Zs = %.0f%+.0fj ohm: %d loads, worst relative error %.2e, %.1f periods per analysis\n",
+                    zs.real(), zs.imag(), analyses, worst, static_cast<double>(periods) / analyses);
+    }
+}
+
 #if defined(VEXASIM_BIN)
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The README's example of a netlist that feeds itself, through the whole wizard
+// around its optimum: every load of a Coarse grid reaches a steady state, and the
+// efficiency comes from the netlist's own supply (an engine that took none would
+// report no DE at all).
+TEST(CircuitPhysics, TheWizardContoursACircuitThatFeedsItself) {
+    char tmpl[] = "/tmp/vexasim-own-supply-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string env = "PLATFORM_REGISTRY='" + dir + "/registry.txt' ";
+    const std::string quiet = " >'" + dir + "/log' 2>&1";
+    ASSERT_EQ(std::system((env + "'" VEXASIM_BIN "' register '" WIZARD_MODULE "'" + quiet).c_str()), 0);
+    const int status = std::system((env + "'" VEXASIM_BIN "' run '" EXAMPLES_DIR "/bias_network.json' -o '" + dir +
+                                    "/out' --grid coarse --center 0.31@153 --radius 0.15 --measure PA:DE=de" +
+                                    " --simulate" + quiet)
+                                       .c_str());
+    const std::string log = ReadFile(dir + "/log");
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log;
+    EXPECT_NE(log.find("the wizard simulated 61 points"), std::string::npos) << log;
+    vexasim::ContourGrid grid;
+    std::string error;
+    ASSERT_TRUE(vexasim::ParseContourGrid(ReadFile(dir + "/out/QuindleIsAHack0.txt"), grid, error)) << error;
+    const vexasim::GridMax best = vexasim::MaximumInsideUnitCircle(grid);
+    ASSERT_TRUE(best.found);
+    // The ideal class-B device converts pi/4 at Ropt and more above it (its drain
+    // swings below ground there): the region's maximum lies beyond pi/4.
+    EXPECT_GT(best.value, 25.0 * kPi);
+    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 // The whole wizard on a Coarse grid (61 loads) moved over the region, not onto the
@@ -174,6 +261,71 @@ TEST(CircuitPhysics, ClassBAtTheOptimumLoadReachesPiOverFour) {
     EXPECT_NEAR(out.poutW, 0.5 * (imax / 2.0) * (imax / 2.0) * ropt, 0.01 * out.poutW);
     std::printf("class B: DE %.3f %% (pi/4 = %.3f %%), %d periods, %.3f s\n", out.drainEffPct, 25.0 * kPi,
                 out.periods, out.seconds);
+}
+
+// A netlist that feeds itself: its own supply through a choke, and either straight
+// to the output (the engine then draws no DC there) or behind a DC block. The
+// half-wave current source sees Ropt at the fundamental through the choke's and
+// the block's reactances, which the tuner's load compensates; lossless reactances
+// at the harmonics change no power. So the supply source delivers Vdd Imax/pi and
+// the load gets pi/4 of it.
+TEST(CircuitPhysics, ACircuitThatFeedsItselfReachesPiOverFourFromItsOwnSupply) {
+    const double vdd = 28.0, imax = 2.0, ropt = vdd / (imax / 2.0);
+    const double w = 2.0 * kPi * kF0, choke = 3.2e-6, block = 1e-9;
+    for (bool blocked : {false, true}) {
+        vexasim::CircuitData c = Circuit(std::string(
+            "Vin g 0 sin(0 1 {f0})\n"
+            "Rin g 0 50\n"
+            "Vsup sup 0 {vdd}\n"
+            "Lch sup dr 3.2u\n"
+            "Bdev dr 0 I = {imax}*u(v(g))*v(g)\n") + (blocked ? "Cb dr d 1n\n" : "Rw dr d 1e-6\n"));
+        c.supply = {"Vsup"};
+        // The device sees (Zt + Zb) || ZL = Ropt: Zt = 1/(1/Ropt - 1/ZL) - Zb.
+        const Complex zl(0.0, w * choke), zb = blocked ? Complex(0.0, -1.0 / (w * block)) : Complex(1e-6, 0.0);
+        const Complex zt = 1.0 / (1.0 / ropt - 1.0 / zl) - zb;
+        // Vdd is the netlist's own parameter here: the engine applies none.
+        const circuit::Outputs out = Simulate(c, {{"vdd", vdd}, {"imax", imax}}, Fundamental(GammaOf(zt)));
+        EXPECT_NEAR(out.pdcW, vdd * imax / kPi, 0.01 * out.pdcW) << (blocked ? "behind a DC block" : "no block");
+        EXPECT_NEAR(out.idcA, imax / kPi, 0.01 * out.idcA);
+        EXPECT_NEAR(out.drainEffPct / (100.0 * kPi / 4.0), 1.0, 0.01);
+        EXPECT_NEAR(out.poutW, 0.5 * (imax / 2.0) * (imax / 2.0) * ropt, 0.01 * out.poutW);
+        EXPECT_NEAR(std::abs(out.i[0]), 0.0, 1e-3 * imax) << "no DC into the termination";
+        std::printf("own supply%s: DE %.3f %% (pi/4 = %.3f %%), Pdc %.3f W, %d periods, %.3f s\n",
+                    blocked ? " behind a DC block" : "", out.drainEffPct, 25.0 * kPi, out.pdcW, out.periods,
+                    out.seconds);
+    }
+}
+
+// The MOSFET stage of the example, once fed ideally by the engine and once through
+// its own choke and DC block from its own 50 V source. Where the tuner compensates
+// the network's reactances at the fundamental, the device sees the same load; only
+// the harmonics differ (the block is no perfect short there), so the two agree to
+// a fraction of a dB, and the supply source delivers Vdd Idc.
+TEST(CircuitPhysics, ATransistorWithItsOwnBiasNetworkMatchesTheIdealFeed) {
+    const std::string stage =
+        "Vbias b 0 {vgq}\n"
+        "Vin in b sin(0 {vdrive} {f0})\n"
+        "Rser in g 1.5\n"
+        "Rsw g b 12\n"
+        ".model pwr100 vdmos(vto=3.6 kp=1.2 lambda=0.003 mtriode=1.4 ksubthres=0.08 rd=0.06 rs=0.02 rg=0.6\n"
+        "+ cgs=1.1n cgdmax=0.8n cgdmin=35p a=0.5 cjo=0.5n vj=0.8 m=0.45 is=2e-11 n=1.2 rb=0.015 bv=110 ibv=1m)\n";
+    vexasim::CircuitData ideal = Circuit(stage + "M1 d g 0 pwr100\n");
+    vexasim::CircuitData own = Circuit(stage + "M1 dr g 0 pwr100\nVsup sup 0 {vdd}\nLch sup dr 1.5u\nCblk dr d 10n\n");
+    ideal.drive = own.drive = "Vin";
+    own.supply = {"Vsup"};
+    const circuit::Params params = {{"Vdd", 50.0}, {"Vgq", 4.1}, {"Vdrive", 4.5}};
+    const double w = 2.0 * kPi * kF0;
+    const Complex zl(0.0, w * 1.5e-6), zb(0.0, -1.0 / (w * 10e-9));
+    for (Complex zdev : {Complex(50.0, 0.0), Complex(20.0, 10.0)}) {
+        const Complex zt = 1.0 / (1.0 / zdev - 1.0 / zl) - zb;
+        const circuit::Outputs a = Simulate(ideal, params, Fundamental(GammaOf(zdev)));
+        const circuit::Outputs b = Simulate(own, params, Fundamental(GammaOf(zt)));
+        EXPECT_NEAR(b.poutDbw, a.poutDbw, 0.3) << "Zdev = " << zdev;
+        EXPECT_NEAR(b.idcA, a.idcA, 0.05 * a.idcA) << "Zdev = " << zdev;
+        EXPECT_NEAR(b.pdcW, 50.0 * b.idcA, 1e-3 * b.pdcW);
+        std::printf("Zdev = %.0f%+.0fj: ideal feed %.3f dBW, DE %.2f %%; own network %.3f dBW, DE %.2f %% (%d periods)\n",
+                    zdev.real(), zdev.imag(), a.poutDbw, a.drainEffPct, b.poutDbw, b.drainEffPct, b.periods);
+    }
 }
 
 // The termination measured on the waveforms: at the 2nd and 3rd harmonics of a

@@ -42,7 +42,7 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
         return;
     }
     static const char* const kKeys[] = {"netlist", "netlistFile", "output", "frequency", "drive",
-                                        "timeLimit", "maxPeriods", "stepsPerPeriod"};
+                                        "supply", "timeLimit", "maxPeriods", "stepsPerPeriod"};
     for (auto it = j.begin(); it != j.end(); ++it) {
         bool known = false;
         for (const char* k : kKeys) known = known || it.key() == k;
@@ -87,6 +87,17 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
     };
     text("output", out.output);
     text("drive", out.drive);
+    // The netlist's own supply: one source name or several.
+    if (auto it = j.find("supply"); it != j.end()) {
+        const json list = it->is_array() ? *it : json::array({*it});
+        bool names = !list.empty();
+        for (const auto& n : list) {
+            const std::string name = n.is_string() ? n.get<std::string>() : std::string();
+            if (name.empty() || name.find_first_of(" \t\r\n(){}=,") != std::string::npos) names = false;
+            else out.supply.push_back(name);
+        }
+        if (!names) error("supply", "expected a source name or an array of source names");
+    }
     auto number = [&](const char* key, double& value, bool required, double low, double high) {
         auto it = j.find(key);
         if (it == j.end()) {
@@ -112,7 +123,7 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
     out.maxPeriods = static_cast<int>(periods);
     out.stepsPerPeriod = static_cast<int>(steps);
 
-    bool vdd = false;
+    bool vdd = !out.supply.empty();  // a netlist that feeds itself needs no Vdd from the engine
     const std::string elementPlace = place.substr(0, place.rfind('.'));
     for (const auto& p : element.parameters) {
         vdd = vdd || p.name == "Vdd";
@@ -148,6 +159,7 @@ json CircuitJson(const CircuitData& c) {
     j["output"] = c.output;
     j["frequency"] = c.frequency;
     j["drive"] = c.drive;
+    if (!c.supply.empty()) j["supply"] = c.supply;
     j["timeLimit"] = c.timeLimit;
     j["maxPeriods"] = c.maxPeriods;
     j["stepsPerPeriod"] = c.stepsPerPeriod;

@@ -75,6 +75,7 @@ std::string Key(const vexasim::SchematicData& s) {
             std::snprintf(buf, sizeof buf, "%.17g/%.17g/%d/%d", c.frequency, c.timeLimit, c.maxPeriods,
                           c.stepsPerPeriod);
             key += c.netlist + "|" + c.output + "|" + c.drive + "|" + buf;
+            for (const std::string& s : c.supply) key += "|" + s;
         }
     }
     return key;

@@ -47,6 +47,7 @@ struct Outputs {
     int periods = 0;         // periods simulated until the steady state
     double seconds = 0.0;    // wall time of the analysis
     double termError = 0.0;  // largest |b/a - gamma| over the three harmonics at the end
+    bool continued = false;  // started from the steady state of the analysis before
     std::complex<double> v[4], i[4];  // phasors at the output, 0 = DC
     std::vector<Sample> lastPeriod;
 };
@@ -64,7 +65,26 @@ bool CheckCircuit(const vexasim::CircuitData& circuit, const Params& params, std
 // Runs the circuit to periodic steady state with the given loads. On failure,
 // error says what happened ("does not converge ...", "no steady state ...",
 // "took longer than ...").
+//
+// A sweep is one continued simulation: after a steady state the circuit stays
+// loaded and its transient waits, and the next analysis of the same circuit with
+// the same parameters (only the loads differ) continues it from there, so that it
+// costs the few periods the circuit needs to settle at the new loads. Any other
+// circuit or parameter value, and any analysis after a failed one, starts cold.
 bool SimulateCircuit(const vexasim::CircuitData& circuit, const Params& params, const Loads& loads, Outputs& out,
                      std::string& error);
+
+// Whether analyses continue from one another (the default) or each starts cold,
+// which gives the same values within the tolerance of the steady state.
+void SetContinuation(bool on);
+
+// Ends a waiting transient and removes the circuit: the next analysis starts cold.
+void EndAnalyses();
+
+// ngspice's own time per period of the circuit: a transient of that many periods
+// with a plain 50 ohm termination to the supply and nothing measured (what a
+// continued analysis is compared with).
+bool TransientSecondsPerPeriod(const vexasim::CircuitData& circuit, const Params& params, int periods,
+                               double& seconds, std::string& error);
 
 }  // namespace circuit

@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <sstream>
 
 namespace circuit {
@@ -71,7 +74,7 @@ std::vector<std::string> NetlistLines(const std::string& netlist) {
     return lines;
 }
 
-Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, bool withAnalysis) {
+Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, double periods) {
     Deck d;
     const double period = 1.0 / c.frequency;
     d.lines.push_back("* vexasim circuit");
@@ -91,26 +94,23 @@ Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, bool withAna
     d.lines.push_back(std::string(kClockSource) + " lptuner_clock 0 pulse(0 1 0 " + half + " " + half + " 0 " +
                       Number(period) + ")");
     d.lines.push_back("rlptuner_clock lptuner_clock 0 1k");
-    if (withAnalysis) {
-        std::string save = ".save v(" + c.output + ") i(" + kTerminationSource + ") i(" + c.drive + ")";
-        std::string pos, neg;
-        if (DriveNodes(c, pos, neg)) {
-            if (!IsGround(pos)) save += " v(" + pos + ")";
-            if (!IsGround(neg)) save += " v(" + neg + ")";
-        }
-        d.lines.push_back(save);
+    if (periods > 0.0) {
+        // "none": every vector goes to the engine at each time point, and ngspice
+        // keeps only the last value of each, whatever the length of the transient.
+        d.lines.push_back(".save none");
         const std::string step = Number(period / c.stepsPerPeriod);
-        d.lines.push_back(".tran " + step + " " + Number(period * (c.maxPeriods + 1)) + " 0 " + step);
+        d.lines.push_back(".tran " + step + " " + Number(period * (periods + 1.0)) + " 0 " + step);
     }
     d.lines.push_back(".end");
     return d;
 }
 
-bool DriveNodes(const vexasim::CircuitData& c, std::string& positive, std::string& negative) {
-    const std::string drive = Lower(c.drive);
+bool SourceNodes(const vexasim::CircuitData& c, const std::string& name, std::string& positive,
+                 std::string& negative) {
+    const std::string source = Lower(name);
     for (const auto& s : Statements(c)) {
         std::vector<std::string> t = Tokens(s.second);
-        if (t.size() >= 3 && t[0] == drive) {
+        if (t.size() >= 3 && t[0] == source) {
             positive = t[1];
             negative = t[2];
             return true;
@@ -119,11 +119,50 @@ bool DriveNodes(const vexasim::CircuitData& c, std::string& positive, std::strin
     return false;
 }
 
+bool DriveNodes(const vexasim::CircuitData& c, std::string& positive, std::string& negative) {
+    return SourceNodes(c, c.drive, positive, negative);
+}
+
+bool OutputHasDcPath(const vexasim::CircuitData& c) {
+    // Nodes joined by every element that conducts at DC. An element whose nodes
+    // are not known by its letter joins every name on its line: a model or value
+    // taken for a node can only add a path, never hide one, and a path too many
+    // leaves the DC load as it always was.
+    std::map<std::string, std::string> parent;
+    std::function<std::string(const std::string&)> find = [&](const std::string& n) -> std::string {
+        auto it = parent.find(n);
+        if (it == parent.end() || it->second == n) return n;
+        return it->second = find(it->second);
+    };
+    auto node = [](const std::string& n) { return IsGround(n) ? std::string("0") : n; };
+    int depth = 0;  // inside a subcircuit's definition: its nodes are its own
+    for (const auto& s : Statements(c)) {
+        std::vector<std::string> t = Tokens(s.second);
+        if (t.empty()) continue;
+        if (t[0] == ".subckt") ++depth;
+        if (t[0] == ".ends" && depth > 0) --depth;
+        if (t[0][0] == '.' || depth > 0) continue;
+        const char kind = t[0][0];
+        if (kind == 'c' || kind == 'k') continue;  // a capacitor blocks DC; a coupling has no nodes
+        const bool twoNodes = std::string("rlvidbfhw").find(kind) != std::string::npos;
+        const size_t last = twoNodes ? std::min<size_t>(2, t.size() - 1) : t.size() - 1;
+        if (last < 1) continue;
+        const std::string root = find(node(t[1]));
+        for (size_t k = 2; k <= last; ++k) {
+            const std::string other = find(node(t[k]));
+            if (other != root) parent[other] = root;
+        }
+        if (!parent.count(root)) parent[root] = root;
+    }
+    return find(node(Lower(c.output))) == find("0");
+}
+
 std::vector<std::string> NetlistProblems(const vexasim::CircuitData& c) {
     std::vector<std::string> problems;
     const std::string output = Lower(c.output);
     const std::string drive = Lower(c.drive);
     bool outputFound = false, driveFound = false;
+    std::vector<bool> supplyFound(c.supply.size(), false);
     for (const auto& s : Statements(c)) {
         std::vector<std::string> t = Tokens(s.second);
         if (t.empty()) continue;
@@ -139,6 +178,11 @@ std::vector<std::string> NetlistProblems(const vexasim::CircuitData& c) {
             driveFound = true;
             if (first[0] != 'v') problems.push_back("drive: \"" + c.drive + "\" is not a voltage source");
         }
+        for (size_t k = 0; k < c.supply.size(); ++k) {
+            if (first != Lower(c.supply[k])) continue;
+            supplyFound[k] = true;
+            if (first[0] != 'v') problems.push_back("supply: \"" + c.supply[k] + "\" is not a voltage source");
+        }
         // Nodes are among the first tokens of an element line; a model or value
         // named like the node would only hide a missing node, never invent one.
         for (size_t k = 1; k < t.size() && k <= 4; ++k) outputFound = outputFound || t[k] == output;
@@ -146,6 +190,8 @@ std::vector<std::string> NetlistProblems(const vexasim::CircuitData& c) {
     if (IsGround(output)) problems.push_back("output: the tuner cannot load the ground node");
     else if (!outputFound) problems.push_back("output: no element of the netlist connects to node \"" + c.output + "\"");
     if (!driveFound) problems.push_back("drive: the netlist has no source named \"" + c.drive + "\"");
+    for (size_t k = 0; k < c.supply.size(); ++k)
+        if (!supplyFound[k]) problems.push_back("supply: the netlist has no source named \"" + c.supply[k] + "\"");
     return problems;
 }
 

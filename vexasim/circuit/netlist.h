@@ -22,15 +22,26 @@ struct Deck {
 // Lines of the netlist, continuation lines ("+ ...") left as they are.
 std::vector<std::string> NetlistLines(const std::string& netlist);
 
-Deck BuildDeck(const vexasim::CircuitData& circuit, const Params& params, bool withAnalysis);
+// With periods > 0, the transient analysis of that many periods; it streams every
+// vector to the engine and keeps none (the transient may run across a whole sweep).
+Deck BuildDeck(const vexasim::CircuitData& circuit, const Params& params, double periods);
 
 // The problems of the netlist text that the engine finds before ngspice sees it:
-// an output node that no element line names, a drive source that is not a voltage
-// source of the netlist, or lines the engine writes itself (.tran, .end, .control).
+// an output node that no element line names, a drive or supply source that is not
+// a voltage source of the netlist, or lines the engine writes itself (.tran, .end,
+// .control).
 std::vector<std::string> NetlistProblems(const vexasim::CircuitData& circuit);
 
 // The nodes of the drive source's line ("" when not found): positive, negative.
 bool DriveNodes(const vexasim::CircuitData& circuit, std::string& positive, std::string& negative);
+// The same for any element of the netlist, by name.
+bool SourceNodes(const vexasim::CircuitData& circuit, const std::string& name, std::string& positive,
+                 std::string& negative);
+
+// Whether a DC current can flow from the output node into the circuit: some path
+// to ground through elements other than capacitors. Behind a DC block it cannot,
+// and the output's DC level is then no condition of the load.
+bool OutputHasDcPath(const vexasim::CircuitData& circuit);
 
 // Rewrites "line N" of ngspice's messages as the netlist's own line number.
 std::string NetlistLineOf(const std::string& message, const Deck& deck, const vexasim::CircuitData& circuit);

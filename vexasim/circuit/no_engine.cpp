@@ -22,4 +22,13 @@ bool SimulateCircuit(const vexasim::CircuitData&, const Params&, const Loads&, O
     return false;
 }
 
+void SetContinuation(bool) {}
+
+void EndAnalyses() {}
+
+bool TransientSecondsPerPeriod(const vexasim::CircuitData&, const Params&, int, double&, std::string& error) {
+    error = kRefusal;
+    return false;
+}
+
 }  // namespace circuit

@@ -20,7 +20,10 @@ Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, doubl
     // leakage of one harmonic into another beyond what the line itself adds.
     const double w = 2.0 * kPi * n / period;
     const double t1 = t0 + period;
+    const Complex inverse = n == 0 ? Complex(0.0, 0.0) : 1.0 / Complex(0.0, -w);  // 1/(-jw)
     Complex sum(0.0, 0.0);
+    double shared = t0 - 1.0;  // the time whose e^(-jwt) the last segment ended on
+    Complex eShared(0.0, 0.0);
     for (size_t k = 1; k < t.size(); ++k) {
         double a = t[k - 1], b = t[k];
         if (b <= t0 || a >= t1 || b <= a) continue;
@@ -36,42 +39,37 @@ Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, doubl
             sum += fa * h + 0.5 * slope * h * h;
             continue;
         }
-        const Complex mjw(0.0, -w);
-        const Complex ea = std::polar(1.0, -w * a), eb = std::polar(1.0, -w * b);
-        const Complex i0 = (eb - ea) / mjw;
-        const Complex i1 = h * eb / mjw - (eb - ea) / (mjw * mjw);
+        // Consecutive segments share their end: one exponential a sample.
+        const Complex ea = a == shared ? eShared : std::polar(1.0, -w * a), eb = std::polar(1.0, -w * b);
+        shared = b;
+        eShared = eb;
+        const Complex i0 = (eb - ea) * inverse;
+        const Complex i1 = h * eb * inverse - (eb - ea) * inverse * inverse;
         sum += fa * i0 + slope * i1;
     }
     return (n == 0 ? 1.0 : 2.0) * sum / period;
 }
 
-TerminationLoop::TerminationLoop(const Loads& loads, double vdd, double frequency)
-    : vdd_(vdd), omega_(2.0 * kPi * frequency), period_(1.0 / frequency) {
-    gamma_[0] = Complex(-1.0, 0.0);
+TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency)
+    : bias_(bias), omega_(2.0 * kPi * frequency), period_(1.0 / frequency) {
+    // DC: a short to the supply (gamma -1), or an open when the netlist feeds itself.
+    gamma_[0] = Complex(bias.dc == DcLoad::Open ? 1.0 : -1.0, 0.0);
     for (int n = 1; n < kParts; ++n) gamma_[n] = loads.gamma[n - 1];
     for (int n = 0; n < kParts; ++n) before_[n] = after_[n] = Complex(0.0, 0.0);
     // Until measured, the circuit is taken to reflect half of what it gets (a
     // transistor is nearer a current source, reflection 1, but that guess would
-    // leave an open load without a direction): a = E/2 + Z0 I moves by E/4, so
-    // F = E/2 - gamma a moves by (1 - gamma/2)/2 E.
-    for (auto& row : jacobian_)
-        for (double& v : row) v = 0.0;
-    jacobian_[0][0] = 0.5 * (1.0 - 0.5 * gamma_[0].real());
-    for (int n = 1; n < kParts; ++n) {
-        const Complex j = 0.5 * (1.0 - 0.5 * gamma_[n]);
-        jacobian_[2 * n - 1][2 * n - 1] = j.real();
-        jacobian_[2 * n - 1][2 * n] = -j.imag();
-        jacobian_[2 * n][2 * n - 1] = j.imag();
-        jacobian_[2 * n][2 * n] = j.real();
-    }
-    for (double& v : step_) v = 0.0;
+    // leave an open load without a direction): a = E/2 + Z0 I moves by E/4. A
+    // netlist that feeds itself does so through a choke: at DC a short, a = -E/2.
+    for (int k = 0; k < kUnknowns; ++k) reflection_[k][k] = 0.25;
+    if (bias.dc == DcLoad::Open) reflection_[0][0] = -0.5;
+    guess_ = reflection_;
 }
 
 double TerminationLoop::Voltage(double t) const {
     const double tau = t - rampStart_;
     const double ramp = kRampFraction * period_;
     const double s = tau <= 0.0 ? 0.0 : tau >= ramp ? 1.0 : 0.5 * (1.0 - std::cos(kPi * tau / ramp));
-    double v = vdd_;
+    double v = bias_.vdd;
     for (int n = 0; n < kParts; ++n) {
         const Complex e = before_[n] + (after_[n] - before_[n]) * s;
         v += n == 0 ? e.real() : std::real(e * std::polar(1.0, omega_ * n * t));
@@ -91,100 +89,168 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     currentChange_ = holds_ >= 2 ? std::abs(i[1] - iLast_) / std::max(std::abs(i[1]), 1e-15) : 1.0;
     iLast_ = i[1];
 
-    Complex a[kParts], f[kParts];
-    double norm = 0.0;
+    Complex a[kParts], b[kParts];
     for (int n = 0; n < kParts; ++n) {
-        const Complex vn = n == 0 ? v[0] - vdd_ : v[n];
+        const Complex vn = n == 0 ? v[0] - bias_.vdd : v[n];
         a[n] = 0.5 * (vn + z0 * i[n]);
-        const Complex b = 0.5 * (vn - z0 * i[n]);
-        f[n] = b - gamma_[n] * a[n];
-        norm += std::norm(f[n]);
+        b[n] = 0.5 * (vn - z0 * i[n]);
     }
+    xLast_ = Unknowns(after_);
+    aLast_ = Unknowns(a);
+    bLast_ = Unknowns(b);
+    measured_ = true;
+    waveScale_ = std::abs(a[1]);
     // A part below a hundredth of the fundamental wave is judged against that
     // hundredth: a harmonic the circuit hardly makes has no ratio worth meeting.
-    const double a1 = std::abs(a[1]);
     double worst = 0.0;
-    for (int n = 0; n < kParts; ++n) {
-        const double scale = std::max({std::abs(a[n]), 1e-2 * a1, 1e-12});
-        worst = std::max(worst, std::abs(f[n]) / scale);
+    for (int n = bias_.dc == DcLoad::Free ? 1 : 0; n < kParts; ++n) {
+        const double scale = std::max({std::abs(a[n]), 1e-2 * waveScale_, 1e-12});
+        worst = std::max(worst, std::abs(b[n] - gamma_[n] * a[n]) / scale);
     }
     gammaError_ = worst;
-    if (gammaError_ < kGammaTolerance) return currentChange_ < kCurrentTolerance;
-    if (holds_ >= 2 && currentChange_ > 1e-3) return false;  // the circuit still settles: wait for it
 
-    // Broyden's update of the Jacobian dF/dE from the secant between this period
-    // and the point the steps start from: the circuit couples DC and harmonics,
-    // most of all when it clips.
-    double x[kUnknowns], r[kUnknowns];
-    Unknowns(after_, x);
-    Unknowns(f, r);
+    // Broyden's update of the circuit's reflection from the secant between this
+    // period and the point the steps start from: the circuit couples DC and
+    // harmonics, most of all when it clips.
     if (accepted_) {
-        double dx[kUnknowns], df[kUnknowns], dxx = 0.0;
+        Vector dx, da;
+        double dxx = 0.0;
         for (int k = 0; k < kUnknowns; ++k) {
-            dx[k] = x[k] - xAccepted_[k];
-            df[k] = r[k] - rAccepted_[k];
+            dx[k] = xLast_[k] - xAccepted_[k];
+            da[k] = aLast_[k] - aAccepted_[k];
             dxx += dx[k] * dx[k];
         }
-        if (std::sqrt(dxx) > 1e-6 * (std::abs(after_[1]) + vdd_ + 1e-9)) {
+        if (std::sqrt(dxx) > 1e-6 * (std::abs(after_[1]) + bias_.scale + 1e-9)) {
             for (int row = 0; row < kUnknowns; ++row) {
-                double jdx = 0.0;
-                for (int k = 0; k < kUnknowns; ++k) jdx += jacobian_[row][k] * dx[k];
-                const double c = (df[row] - jdx) / dxx;
-                for (int k = 0; k < kUnknowns; ++k) jacobian_[row][k] += c * dx[k];
+                double adx = 0.0;
+                for (int k = 0; k < kUnknowns; ++k) adx += reflection_[row][k] * dx[k];
+                const double c = (da[row] - adx) / dxx;
+                for (int k = 0; k < kUnknowns; ++k) reflection_[row][k] += c * dx[k];
             }
         }
     }
+    if (gammaError_ < kGammaTolerance) return currentChange_ < kCurrentTolerance;
+    if (holds_ >= 2 && currentChange_ > 1e-3) return false;  // the circuit still settles: wait for it
+
     // Damped Newton: a correction that made the error larger is tried again from
     // the last better point, with what it taught and half the length (a transistor
     // driven into its diode or breakdown answers a full step with nonsense).
+    const Vector r = Residual(aLast_, bLast_);
+    double norm = 0.0;
+    for (double e : r) norm += e * e;
+    // Halving to nothing: what the circuit taught no longer leads anywhere (a
+    // secant across a jump of the circuit's state); start over from the guess.
+    if (accepted_ && norm >= acceptedNorm_ && fraction_ < 1.0 / 64.0) reflection_ = guess_;
     if (!accepted_ || norm < acceptedNorm_ || fraction_ < 1.0 / 64.0) {
-        for (int k = 0; k < kUnknowns; ++k) {
-            xAccepted_[k] = x[k];
-            rAccepted_[k] = r[k];
-        }
+        xAccepted_ = xLast_;
+        aAccepted_ = aLast_;
+        bAccepted_ = bLast_;
         accepted_ = true;
         acceptedNorm_ = norm;
         fraction_ = 1.0;
     } else {
         fraction_ *= 0.5;
     }
-    double delta[kUnknowns];
-    Solve(rAccepted_, delta);
+    Step(end);
+    return false;
+}
+
+void TerminationLoop::Retarget(const Loads& loads, double end) {
+    for (int n = 1; n < kParts; ++n) gamma_[n] = loads.gamma[n - 1];
+    holds_ = 0;
+    currentChange_ = 1.0;
+    gammaError_ = 1.0;
+    if (!measured_) return;  // nothing measured yet: the periods to come correct as from cold
+    // The steady state of the loads before is the point the steps start from.
+    xAccepted_ = xLast_;
+    aAccepted_ = aLast_;
+    bAccepted_ = bLast_;
+    accepted_ = true;
+    const Vector r = Residual(aAccepted_, bAccepted_);
+    acceptedNorm_ = 0.0;
+    for (double e : r) acceptedNorm_ += e * e;
+    fraction_ = 1.0;
+    Step(end);
+}
+
+void TerminationLoop::Step(double end) {
+    Vector delta = Solve(Residual(aAccepted_, bAccepted_));
     // A step of at most twice the supply, so that one poor estimate cannot throw a
     // transistor far into breakdown; a circuit without a supply is bounded by its
     // own waves.
     double length = 0.0;
     for (double d : delta) length += d * d;
     length = std::sqrt(length);
-    const double limit = vdd_ > 0.0 ? 2.0 * vdd_ : 4.0 * a1 + 1e-6;
+    const double limit = bias_.scale > 0.0 ? 2.0 * bias_.scale : 4.0 * waveScale_ + 1e-6;
     const double scale = length > limit ? limit / length : 1.0;
-    for (int k = 0; k < kUnknowns; ++k) step_[k] = xAccepted_[k] + fraction_ * scale * delta[k];
-    Retarget(end);
-    return false;
+    Vector x;
+    for (int k = 0; k < kUnknowns; ++k) x[k] = xAccepted_[k] + fraction_ * scale * delta[k];
+    if (bias_.dc == DcLoad::Free) x[0] = xAccepted_[0];
+    for (int n = 0; n < kParts; ++n) {
+        before_[n] = after_[n];
+        after_[n] = n == 0 ? Complex(x[0], 0.0) : Complex(x[2 * n - 1], x[2 * n]);
+    }
+    StartRamp(end);
 }
 
-void TerminationLoop::Unknowns(const Complex* parts, double* x) {
+void TerminationLoop::StartRamp(double end) {
+    rampStart_ = end;
+    ramping_ = true;
+}
+
+TerminationLoop::Vector TerminationLoop::Unknowns(const Complex* parts) {
+    Vector x;
     x[0] = parts[0].real();
     for (int n = 1; n < kParts; ++n) {
         x[2 * n - 1] = parts[n].real();
         x[2 * n] = parts[n].imag();
     }
+    return x;
+}
+
+TerminationLoop::Vector TerminationLoop::Residual(const Vector& a, const Vector& b) const {
+    Vector r;
+    r[0] = bias_.dc == DcLoad::Free ? 0.0 : b[0] - gamma_[0].real() * a[0];
+    for (int n = 1; n < kParts; ++n) {
+        const Complex f = Complex(b[2 * n - 1], b[2 * n]) - gamma_[n] * Complex(a[2 * n - 1], a[2 * n]);
+        r[2 * n - 1] = f.real();
+        r[2 * n] = f.imag();
+    }
+    return r;
 }
 
 // Solves J d = -r by least squares with a little Levenberg damping, so that a
 // direction the circuit hardly answers (a clipping transistor against a short)
-// gets a short step rather than an infinite one.
-void TerminationLoop::Solve(const double* r, double* d) const {
+// gets a short step rather than an infinite one. J = dF/dE = 1/2 - gamma da/dE;
+// a DC that is no load condition takes no step.
+TerminationLoop::Vector TerminationLoop::Solve(const Vector& r) const {
+    Matrix jacobian;
+    for (int row = 0; row < kUnknowns; ++row) {
+        for (int k = 0; k < kUnknowns; ++k) {
+            double g;
+            if (row == 0) {
+                g = gamma_[0].real() * reflection_[0][k];
+            } else {
+                // Row 2n-1 is the real part of gamma_n (a_re + j a_im), row 2n the imaginary part.
+                const int n = (row + 1) / 2;
+                const Complex ga = gamma_[n] * Complex(reflection_[2 * n - 1][k], reflection_[2 * n][k]);
+                g = row % 2 ? ga.real() : ga.imag();
+            }
+            jacobian[row][k] = (row == k ? 0.5 : 0.0) - g;
+        }
+    }
+    if (bias_.dc == DcLoad::Free)
+        for (int k = 0; k < kUnknowns; ++k) jacobian[0][k] = jacobian[k][0] = k == 0 ? 1.0 : 0.0;
     double a[kUnknowns][kUnknowns + 1];
     double largest = 0.0;
     for (int i = 0; i < kUnknowns; ++i) {
         for (int j = 0; j < kUnknowns; ++j) {
             double sum = 0.0;
-            for (int k = 0; k < kUnknowns; ++k) sum += jacobian_[k][i] * jacobian_[k][j];
+            for (int k = 0; k < kUnknowns; ++k) sum += jacobian[k][i] * jacobian[k][j];
             a[i][j] = sum;
         }
         double rhs = 0.0;
-        for (int k = 0; k < kUnknowns; ++k) rhs -= jacobian_[k][i] * r[k];
+        for (int k = 0; k < kUnknowns; ++k) rhs -= jacobian[k][i] * r[k];
         a[i][kUnknowns] = rhs;
         largest = std::max(largest, a[i][i]);
     }
@@ -199,20 +265,13 @@ void TerminationLoop::Solve(const double* r, double* d) const {
             for (int k = col; k <= kUnknowns; ++k) a[row][k] -= m * a[col][k];
         }
     }
+    Vector d;
     for (int i = kUnknowns - 1; i >= 0; --i) {
         double sum = a[i][kUnknowns];
         for (int k = i + 1; k < kUnknowns; ++k) sum -= a[i][k] * d[k];
         d[i] = sum / a[i][i];
     }
-}
-
-void TerminationLoop::Retarget(double end) {
-    for (int n = 0; n < kParts; ++n) {
-        before_[n] = after_[n];
-        after_[n] = n == 0 ? Complex(step_[0], 0.0) : Complex(step_[2 * n - 1], step_[2 * n]);
-    }
-    rampStart_ = end;
-    ramping_ = true;
+    return d;
 }
 
 }  // namespace circuit

@@ -12,6 +12,7 @@
 // 50 ohm needs no correction at all, and a transistor that clamps its own
 // voltage stays well conditioned.
 #pragma once
+#include <array>
 #include <complex>
 #include <vector>
 
@@ -26,19 +27,41 @@ using Complex = std::complex<double>;
 // samples integrated exactly: x(t) = X0 + Re sum Xn e^(j n w t).
 Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, double t0, double period, int n);
 
+// What the termination asks of the output node at DC.
+enum class DcLoad {
+    Supply,  // a short to the supply: the engine feeds the circuit through its bias feed
+    Open,    // no DC current: the netlist feeds its own supply
+    Free,    // the node has no DC path (a DC block): its DC level is no load condition,
+             // and a DC unknown would only chase the slow charge of the blocking capacitor
+};
+
+struct OutputBias {
+    DcLoad dc = DcLoad::Supply;
+    double vdd = 0.0;    // DC the termination applies at the node
+    double scale = 0.0;  // supply voltage that bounds one correction (0: the circuit's own waves)
+};
+
 class TerminationLoop {
 public:
-    TerminationLoop(const Loads& loads, double vdd, double frequency);
+    TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency);
 
     // The termination source's voltage at time t.
     double Voltage(double t) const;
 
     // A period ending at time `end` was simulated with these phasors at the output
     // (0 = DC): corrects the source for the periods to come. Returns true when the
-    // period was a steady state: the loads (and the supply at DC) are met within
+    // period was a steady state: the loads (and the DC condition) are met within
     // kGammaTolerance and the fundamental current changed by less than
     // kCurrentTolerance relative since the period before.
     bool EndPeriod(double end, const Complex v[4], const Complex i[4]);
+
+    // New loads from time `end` on, continuing from the last measured period: what
+    // the circuit taught the loop (its reflection) carries over, and the first
+    // correction toward the new loads starts at once.
+    void Retarget(const Loads& loads, double end);
+
+    // Whether the period under way blends a correction in (its phasors go unused).
+    bool Blending() const { return ramping_; }
 
     // Largest |b/a - gamma| of the last measured period (relative to the
     // fundamental wave for a harmonic far below it), and the relative change of the
@@ -50,12 +73,19 @@ public:
     static constexpr double kGammaTolerance = 5e-4;
 
 private:
-    static constexpr int kParts = 4;  // DC and three harmonics
+    static constexpr int kParts = 4;                  // DC and three harmonics
+    static constexpr int kUnknowns = 2 * kParts - 1;  // DC real, harmonics complex
+    using Vector = std::array<double, kUnknowns>;
+    using Matrix = std::array<Vector, kUnknowns>;
 
-    void Retarget(double end);
+    static Vector Unknowns(const Complex* parts);
+    Vector Residual(const Vector& a, const Vector& b) const;  // b - gamma a: the load errors
+    Vector Solve(const Vector& r) const;                       // the step that removes them
+    void Step(double end);                                     // from the accepted point
+    void StartRamp(double end);
 
-    Complex gamma_[kParts];  // DC: a short to the supply
-    double vdd_;
+    Complex gamma_[kParts];
+    OutputBias bias_;
     double omega_;
     double period_;
     Complex before_[kParts], after_[kParts];  // the source before and after the last correction
@@ -64,16 +94,17 @@ private:
     int holds_ = 0;  // periods measured since the last correction
     Complex iLast_;  // fundamental current of the last measured period
 
-    static constexpr int kUnknowns = 2 * kParts - 1;  // DC real, harmonics complex
-    static void Unknowns(const Complex* parts, double* x);
-    void Solve(const double* r, double* d) const;
-
+    // The circuit's answer da/dE: how the wave toward the load moves with the
+    // source. The load errors follow from it for any loads, dF/dE = 1/2 - gamma da/dE,
+    // so a new load keeps what the earlier ones taught.
+    Matrix reflection_{}, guess_{};
+    bool measured_ = false;  // a period was measured: xLast_, aLast_, bLast_ hold it
+    Vector xLast_{}, aLast_{}, bLast_{};
     bool accepted_ = false;  // a measured point the steps start from
     double acceptedNorm_ = 0.0;
-    double xAccepted_[kUnknowns], rAccepted_[kUnknowns];
-    double jacobian_[kUnknowns][kUnknowns];  // dF/dE, the load errors against the source
-    double step_[kUnknowns];                 // the source now tried
+    Vector xAccepted_{}, aAccepted_{}, bAccepted_{};
     double fraction_ = 1.0;  // of the step now tried
+    double waveScale_ = 0.0;  // the fundamental wave of the last measured period
     double gammaError_ = 1.0;
     double currentChange_ = 1.0;
 };
