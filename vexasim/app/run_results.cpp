@@ -29,7 +29,9 @@ std::string DifferenceUnit(const ProjectData& project, const std::string& measur
                 auto it = project.units.find(14);
                 return it == project.units.end() ? "W" : it->second;
             }
-            if (const pa::MeasurementInfo* info = pa::FindMeasurement(m.name)) {
+            if (m.name == "Gt" || m.name == "Gp") return "dB";
+            // A measurement at compression ("PAE_1dB") has its base's unit.
+            if (const pa::MeasurementInfo* info = pa::FindMeasurement(m.name.substr(0, m.name.find('_')))) {
                 std::string d = info->description;
                 size_t comma = d.rfind(", ");
                 if (comma != std::string::npos) return d.substr(comma + 2);

@@ -43,7 +43,10 @@ struct OutputBias {
 
 class TerminationLoop {
 public:
-    TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency);
+    // With an incident wave, the termination is a generator rather than a load:
+    // at the fundamental it sends that wave besides reflecting, b = gamma a + incident
+    // (an input port: a = the wave out of the circuit's input).
+    TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency, Complex incident = Complex());
 
     // The termination source's voltage at time t.
     double Voltage(double t) const;
@@ -58,7 +61,7 @@ public:
     // New loads from time `end` on, continuing from the last measured period: what
     // the circuit taught the loop (its reflection) carries over, and the first
     // correction toward the new loads starts at once.
-    void Retarget(const Loads& loads, double end);
+    void Retarget(const Loads& loads, double end, Complex incident = Complex());
 
     // Largest |b/a - gamma| of the last measured period (relative to the
     // fundamental wave for a harmonic far below it), and the relative change of the
@@ -82,6 +85,7 @@ private:
     void StartRamp(double end);
 
     Complex gamma_[kParts];
+    Complex incident_;
     OutputBias bias_;
     double omega_;
     double period_;
