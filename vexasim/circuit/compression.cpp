@@ -45,6 +45,7 @@ bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& l
         result.seconds += drive.out.seconds;
         drive.compression = smallSignal - GainOf(c, drive.out);
         result.reached = std::max(result.reached, drive.compression);
+        result.expansion = std::max(result.expansion, -drive.compression);
         return true;
     };
     // The level between two drives that bracket it: the bracket shrinks (false
@@ -84,7 +85,7 @@ bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& l
     smallSignal = GainOf(c, last.out);
     result.smallSignalDb = smallSignal;
     last.compression = 0.0;
-    result.reached = 0.0;
+    result.reached = result.expansion = 0.0;
     size_t next = 0;
     while (next < levels.size()) {
         if (last.pavsDbm >= d.cap) {

@@ -26,6 +26,7 @@ struct Compression {
     double smallSignalDb = 0.0;         // the gain at the start drive
     std::vector<CompressionPoint> points;  // the levels reached, ascending
     double reached = 0.0;               // the largest compression met
+    double expansion = 0.0;             // the largest rise of the gain above small signal
     bool capReached = false;            // a level lies beyond the cap: error says which
     int analyses = 0;                   // drives simulated
     int periods = 0;
