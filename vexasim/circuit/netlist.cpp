@@ -89,9 +89,13 @@ Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, double perio
     d.lines.push_back(std::string("rlptuner_term ") + c.output + " lptuner_term 50");
     d.lines.push_back(std::string(kTerminationSource) + " lptuner_term 0 external");
     // The input port: the same form, a generator of 50 ohm whose voltage also
-    // makes the source's reflection.
+    // makes the source's reflection, behind a DC block so that the netlist biases
+    // its input undisturbed. The operating point charges the block to that bias
+    // (it is open there), and a farad neither passes a period's charge nor shows
+    // a reactance at any frequency of interest.
     if (!c.input.empty()) {
-        d.lines.push_back(std::string("rlptuner_src ") + c.input + " lptuner_src 50");
+        d.lines.push_back(std::string("rlptuner_src ") + c.input + " lptuner_srcb 50");
+        d.lines.push_back("clptuner_src lptuner_srcb lptuner_src 1");
         d.lines.push_back(std::string(kInputSource) + " lptuner_src 0 external");
     }
     // A triangle wave whose corners put a time point on every half period, so that

@@ -55,10 +55,11 @@ struct SourceProbe {
 enum Quantity { kV, kI, kPin, kPdc, kIdc, kVin, kIin, kQuantities };
 
 // The wave the input port's source sends at the fundamental: its available power
-// is |b|^2 / (2 Z0 (1 - |gamma_s|^2)).
+// is |b|^2 / (2 Z0 (1 - |gamma_s|^2)). A sine, so that the generator starts from
+// nothing: the operating point sees its value at time 0.
 Complex IncidentWave(const Loads& loads) {
     const double pavs = std::pow(10.0, (loads.pavsDbm - 30.0) / 10.0);
-    return Complex(std::sqrt(2.0 * kZ0 * pavs * std::max(0.0, 1.0 - std::norm(loads.source[0]))), 0.0);
+    return Complex(0.0, -std::sqrt(2.0 * kZ0 * pavs * std::max(0.0, 1.0 - std::norm(loads.source[0]))));
 }
 
 Loads SourceLoads(const Loads& loads) {
@@ -219,7 +220,13 @@ bool ClosePeriod(Transient& r, double end) {
         iIn[n] = Phasor(r.t, r.x[kIin], r.periodStart, r.period, n);
     }
     ++r.periods;
-    // Both ports correct on every period; the steady state is where both hold.
+    // Both ports correct on the same periods and measure the same ones; the steady
+    // state is where both hold.
+    if (r.source && (r.loop.Ramping() || r.source->Ramping())) {
+        r.loop.Skip();
+        r.source->Skip();
+        return false;
+    }
     const bool loaded = r.loop.EndPeriod(end, v, i);
     const bool driven = !r.source || r.source->EndPeriod(end, vIn, iIn);
     if (!loaded || !driven) return false;
@@ -465,12 +472,11 @@ OutputBias BiasOf(const vexasim::CircuitData& c, const Params& params) {
     return bias;
 }
 
-// The input port at DC: no current where the input has a path to ground (the
-// netlist biases it), no condition behind a DC block; its corrections are bounded
-// by its own waves.
-OutputBias InputBiasOf(const vexasim::CircuitData& c) {
+// The input port at DC: its generator is DC-blocked, so the DC is no condition;
+// its corrections are bounded by its own waves.
+OutputBias InputBias() {
     OutputBias bias;
-    bias.dc = c.input.empty() || NodeHasDcPath(c, c.input) ? DcLoad::Open : DcLoad::Free;
+    bias.dc = DcLoad::Free;
     return bias;
 }
 
@@ -555,7 +561,7 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
                 std::lock_guard<std::mutex> lock(e.mutex);
                 e.loaded = text;
             }
-            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params), InputBiasOf(c));
+            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params), InputBias());
             run->nodeV = Lower(c.output);
             run->branchI = std::string(kTerminationSource) + "#branch";
             if (!c.input.empty()) {

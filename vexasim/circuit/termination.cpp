@@ -106,8 +106,10 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     double worst = 0.0;
     for (int n = bias_.dc == DcLoad::Free ? 1 : 0; n < kParts; ++n) {
         const double scale = std::max({std::abs(a[n]), 1e-2 * waveScale_, 1e-12});
+        // A generator's terminations are judged against the wave it sends: the
+        // harmonics an input hardly makes have no ratio worth meeting either.
         const Complex sent = n == 1 ? incident_ : Complex();
-        worst = std::max(worst, std::abs(b[n] - gamma_[n] * a[n] - sent) / std::max(scale, std::abs(sent)));
+        worst = std::max(worst, std::abs(b[n] - gamma_[n] * a[n] - sent) / std::max(scale, std::abs(incident_)));
     }
     gammaError_ = worst;
 

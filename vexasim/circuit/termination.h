@@ -58,6 +58,15 @@ public:
     // kCurrentTolerance relative since the period before.
     bool EndPeriod(double end, const Complex v[4], const Complex i[4]);
 
+    // Whether the period under way blends a correction in (it is not measured);
+    // Skip leaves a period unmeasured, as one that another port's correction
+    // disturbed: two ports correct together and measure the same periods.
+    bool Ramping() const { return ramping_; }
+    void Skip() {
+        ramping_ = false;
+        holds_ = 0;
+    }
+
     // New loads from time `end` on, continuing from the last measured period: what
     // the circuit taught the loop (its reflection) carries over, and the first
     // correction toward the new loads starts at once.
