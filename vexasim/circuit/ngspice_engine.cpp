@@ -55,11 +55,10 @@ struct SourceProbe {
 enum Quantity { kV, kI, kPin, kPdc, kIdc, kVin, kIin, kQuantities };
 
 // The wave the input port's source sends at the fundamental: its available power
-// is |b|^2 / (2 Z0 (1 - |gamma_s|^2)). A sine, so that the generator starts from
-// nothing: the operating point sees its value at time 0.
+// is |b|^2 / (2 Z0 (1 - |gamma_s|^2)).
 Complex IncidentWave(const Loads& loads) {
     const double pavs = std::pow(10.0, (loads.pavsDbm - 30.0) / 10.0);
-    return Complex(0.0, -std::sqrt(2.0 * kZ0 * pavs * std::max(0.0, 1.0 - std::norm(loads.source[0]))));
+    return Complex(std::sqrt(2.0 * kZ0 * pavs * std::max(0.0, 1.0 - std::norm(loads.source[0]))), 0.0);
 }
 
 Loads SourceLoads(const Loads& loads) {
@@ -220,13 +219,7 @@ bool ClosePeriod(Transient& r, double end) {
         iIn[n] = Phasor(r.t, r.x[kIin], r.periodStart, r.period, n);
     }
     ++r.periods;
-    // Both ports correct on the same periods and measure the same ones; the steady
-    // state is where both hold.
-    if (r.source && (r.loop.Ramping() || r.source->Ramping())) {
-        r.loop.Skip();
-        r.source->Skip();
-        return false;
-    }
+    // Both ports correct on every period; the steady state is where both hold.
     const bool loaded = r.loop.EndPeriod(end, v, i);
     const bool driven = !r.source || r.source->EndPeriod(end, vIn, iIn);
     if (!loaded || !driven) return false;

@@ -56,8 +56,10 @@ TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, dou
     gamma_[0] = Complex(bias.dc == DcLoad::Open ? 1.0 : -1.0, 0.0);
     for (int n = 1; n < kParts; ++n) gamma_[n] = loads.gamma[n - 1];
     for (int n = 0; n < kParts; ++n) before_[n] = after_[n] = Complex(0.0, 0.0);
-    // A generator starts at its own wave: the circuit's reflection only corrects it.
-    before_[1] = after_[1] = 2.0 * incident;
+    // A generator starts at its own wave, blended in over the first period (the
+    // operating point sees it at nothing): the circuit's reflection only corrects it.
+    after_[1] = 2.0 * incident;
+    if (incident != Complex()) StartRamp(0.0);
     // Until measured, the circuit is taken to reflect half of what it gets (a
     // transistor is nearer a current source, reflection 1, but that guess would
     // leave an open load without a direction): a = E/2 + Z0 I moves by E/4. A
