@@ -60,6 +60,8 @@ TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, dou
     // operating point sees it at nothing): the circuit's reflection only corrects it.
     after_[1] = 2.0 * incident;
     if (incident != Complex()) StartRamp(0.0);
+    exact_ = bias.dc == DcLoad::Free;
+    for (int n = 1; n < kParts; ++n) exact_ = exact_ && gamma_[n] == Complex();
     // Until measured, the circuit is taken to reflect half of what it gets (a
     // transistor is nearer a current source, reflection 1, but that guess would
     // leave an open load without a direction): a = E/2 + Z0 I moves by E/4. A
@@ -88,6 +90,10 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         return false;
     }
     ++holds_;
+    if (exact_) {
+        gammaError_ = currentChange_ = 0.0;
+        return true;
+    }
     const double z0 = kZ0;
     currentChange_ = holds_ >= 2 ? std::abs(i[1] - iLast_) / std::max(std::abs(i[1]), 1e-15) : 1.0;
     iLast_ = i[1];
@@ -160,6 +166,17 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
 
 void TerminationLoop::Retarget(const Loads& loads, double end, Complex incident) {
     for (int n = 1; n < kParts; ++n) gamma_[n] = loads.gamma[n - 1];
+    if (exact_) {
+        // Still matched: the new wave, blended in.
+        for (int n = 1; n < kParts; ++n) exact_ = exact_ && gamma_[n] == Complex();
+        if (exact_) {
+            incident_ = incident;
+            before_[1] = after_[1];
+            after_[1] = 2.0 * incident;
+            if (before_[1] != after_[1]) StartRamp(end);
+            return;
+        }
+    }
     incident_ = incident;
     holds_ = 0;
     currentChange_ = 1.0;

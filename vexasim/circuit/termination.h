@@ -95,6 +95,9 @@ private:
 
     Complex gamma_[kParts];
     Complex incident_;
+    // A matched generator (every harmonic 50 ohm, no DC condition) is exact: its
+    // voltage is twice its wave whatever the circuit does, and it never corrects.
+    bool exact_ = false;
     OutputBias bias_;
     double omega_;
     double period_;
