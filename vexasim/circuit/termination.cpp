@@ -60,7 +60,7 @@ TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, dou
     // operating point sees it at nothing): the circuit's reflection only corrects it.
     after_[1] = 2.0 * incident;
     if (incident != Complex()) StartRamp(0.0);
-    exact_ = bias.dc == DcLoad::Free;
+    exact_ = bias.dc == DcLoad::Free && incident != Complex();
     for (int n = 1; n < kParts; ++n) exact_ = exact_ && gamma_[n] == Complex();
     // Until measured, the circuit is taken to reflect half of what it gets (a
     // transistor is nearer a current source, reflection 1, but that guess would

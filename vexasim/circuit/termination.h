@@ -96,7 +96,8 @@ private:
     Complex gamma_[kParts];
     Complex incident_;
     // A matched generator (every harmonic 50 ohm, no DC condition) is exact: its
-    // voltage is twice its wave whatever the circuit does, and it never corrects.
+    // voltage is twice its wave whatever the circuit does, it never corrects, and
+    // the steady state is the output's.
     bool exact_ = false;
     OutputBias bias_;
     double omega_;
