@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "host/call.h"
 #include "vexasim/app/project_file.h"
@@ -65,6 +66,19 @@ TEST(CircuitElement, LoadsAndRoundTripsThroughTheProjectFile) {
     EXPECT_EQ(c.output, "out");
     EXPECT_EQ(c.maxPeriods, e.circuit.maxPeriods);
     EXPECT_DOUBLE_EQ(c.timeLimit, e.circuit.timeLimit);
+    EXPECT_TRUE(c.supply.empty());
+
+    // A netlist that feeds itself names its supply sources (one, or an array), and
+    // needs no Vdd.
+    const std::string own = Replace(Replace(Replace(kProject, "\"Vdd\": 0, ", ""), "\"Rs s a 25\"",
+                                            "\"Rs s a 25\", \"V1 sup 0 5\", \"V2 sup2 0 3\", \"R1 sup out 1k\", \"R2 sup2 out 1k\""),
+                                    "\"drive\": \"Vs\"", "\"drive\": \"Vs\", \"supply\": [\"V1\", \"v2\"]");
+    ASSERT_TRUE(vexasim::ParseProject(own, "lin.json", ".", p, errors)) << errors.front();
+    EXPECT_EQ(p.data.schematics[0].elements[0].circuit.supply, (std::vector<std::string>{"V1", "v2"}));
+    ASSERT_TRUE(vexasim::ParseProject(vexasim::SerializeProject(p), "lin.json", ".", again, errors));
+    EXPECT_EQ(again.data.schematics[0].elements[0].circuit.supply, (std::vector<std::string>{"V1", "v2"}));
+    ASSERT_TRUE(vexasim::ParseProject(Replace(own, "[\"V1\", \"v2\"]", "\"V1\""), "lin.json", ".", p, errors));
+    EXPECT_EQ(p.data.schematics[0].elements[0].circuit.supply, (std::vector<std::string>{"V1"}));
 }
 
 TEST(CircuitElement, EveryProblemIsReportedWithItsPlace) {
@@ -88,6 +102,17 @@ TEST(CircuitElement, EveryProblemIsReportedWithItsPlace) {
               std::string::npos);
     EXPECT_NE(Errors(Replace(kProject, "\"Vdd\": 0, ", "")).find(at + ".parameters.Vdd: missing"),
               std::string::npos);
+    EXPECT_NE(Errors(Replace(kProject, "\"drive\": \"Vs\"", "\"drive\": \"Vs\", \"supply\": \"Vcc\""))
+                  .find(at + ".circuit.supply: the netlist has no source named \"Vcc\""),
+              std::string::npos);
+    EXPECT_NE(Errors(Replace(kProject, "\"drive\": \"Vs\"", "\"drive\": \"Vs\", \"supply\": [\"Rs\"]"))
+                  .find(at + ".circuit.supply: \"Rs\" is not a voltage source"),
+              std::string::npos);
+    for (const char* bad : {"[]", "[\"Vs\", 3]", "\"V s\"", "{}"})
+        EXPECT_NE(Errors(Replace(kProject, "\"drive\": \"Vs\"", std::string("\"drive\": \"Vs\", \"supply\": ") + bad))
+                      .find(at + ".circuit.supply: expected a source name or an array of source names"),
+                  std::string::npos)
+            << bad;
     EXPECT_NE(Errors(Replace(kProject, "\"Ls a out 170n\"", "\"Ls a out 170n\", \".tran 1n 1u\""))
                   .find(at + ".circuit.netlist line 4: .tran is written by the engine"),
               std::string::npos);

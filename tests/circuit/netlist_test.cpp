@@ -55,6 +55,27 @@ TEST(CircuitDeck, HoldsParametersNetlistTerminationAndAnalysis) {
     EXPECT_EQ(circuit::NetlistProblems(ground).at(0), "output: the tuner cannot load the ground node");
 }
 
+// Whether the output node has a DC path into the circuit decides the termination's
+// DC condition: only capacitors block it; a subcircuit's own node names are not
+// the netlist's.
+TEST(CircuitDeck, AnOutputBehindCapacitorsAloneHasNoDcPath) {
+    auto path = [](const std::string& netlist) {
+        vexasim::CircuitData c = Circuit();
+        c.netlist = netlist;
+        c.output = "out";
+        return circuit::OutputHasDcPath(c);
+    };
+    EXPECT_TRUE(path("Vs s 0 sin(0 1 1meg)\nRs s out 25\n"));
+    EXPECT_TRUE(path("Vs s 0 sin(0 1 1meg)\nRs s a 25\nLs a OUT 1u\n"));  // names are not case-sensitive
+    EXPECT_FALSE(path("Vs s 0 sin(0 1 1meg)\nRs s a 25\nCb a out 1n\n"));
+    EXPECT_FALSE(path("Vs s 0 sin(0 1 1meg)\nCb s out 1n\nRload out x 5\nCx x gnd 1n\n"));  // a floating branch
+    EXPECT_TRUE(path("Vsup sup 0 28\nLch sup dr 3u\nRw dr out 1m\nM1 dr g 0 nmos\n"));  // through the supply source
+    EXPECT_TRUE(path("M1 out g 0 0 nmos\nVg g 0 1\n"));  // through a transistor
+    EXPECT_FALSE(path("M1 dr g 0 0 nmos\nCb dr out 1n\nVg g 0 1\n"));
+    EXPECT_FALSE(path(".subckt blk a out\nR1 a out 1\n.ends\nCb dr out 1n\nR2 dr 0 1\n"));
+    EXPECT_TRUE(path(".subckt blk a b\nC1 a b 1n\n.ends\nX1 out 0 blk\n"));  // a subcircuit may conduct
+}
+
 // Harmonics of a signal sampled at uneven times, as ngspice's time steps fall.
 TEST(CircuitDeck, PhasorsOfUnevenSamplesAreExactForTheStraightLineBetweenThem) {
     const double period = 2e-6, t0 = 3 * period;

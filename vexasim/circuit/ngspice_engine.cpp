@@ -209,7 +209,7 @@ void IndexVectors(Transient& r, pvecvaluesall data) {
 // result holds it).
 bool ClosePeriod(Transient& r, double end) {
     Complex v[4], i[4];
-    for (int n = 0; n < 4; ++n) {
+    for (int n = 0; n < 4 && !r.loop.Blending(); ++n) {
         v[n] = Phasor(r.t, r.x[kV], r.periodStart, r.period, n);
         i[n] = Phasor(r.t, r.x[kI], r.periodStart, r.period, n);
     }

@@ -68,6 +68,7 @@ TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, dou
     // netlist that feeds itself does so through a choke: at DC a short, a = -E/2.
     for (int k = 0; k < kUnknowns; ++k) reflection_[k][k] = 0.25;
     if (bias.dc == DcLoad::Open) reflection_[0][0] = -0.5;
+    guess_ = reflection_;
 }
 
 double TerminationLoop::Voltage(double t) const {
@@ -150,6 +151,9 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     const Vector r = Residual(aLast_, bLast_);
     double norm = 0.0;
     for (double e : r) norm += e * e;
+    // Halving to nothing: what the circuit taught no longer leads anywhere (a
+    // secant across a jump of the circuit's state); start over from the guess.
+    if (accepted_ && norm >= acceptedNorm_ && fraction_ < 1.0 / 64.0) reflection_ = guess_;
     if (!accepted_ || norm < acceptedNorm_ || fraction_ < 1.0 / 64.0) {
         xAccepted_ = xLast_;
         aAccepted_ = aLast_;

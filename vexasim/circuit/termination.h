@@ -72,6 +72,9 @@ public:
     // correction toward the new loads starts at once.
     void Retarget(const Loads& loads, double end, Complex incident = Complex());
 
+    // Whether the period under way blends a correction in (its phasors go unused).
+    bool Blending() const { return ramping_; }
+
     // Largest |b/a - gamma| of the last measured period (relative to the
     // fundamental wave for a harmonic far below it), and the relative change of the
     // fundamental current.
@@ -111,7 +114,7 @@ private:
     // The circuit's answer da/dE: how the wave toward the load moves with the
     // source. The load errors follow from it for any loads, dF/dE = 1/2 - gamma da/dE,
     // so a new load keeps what the earlier ones taught.
-    Matrix reflection_{};
+    Matrix reflection_{}, guess_{};
     bool measured_ = false;  // a period was measured: xLast_, aLast_, bLast_ hold it
     Vector xLast_{}, aLast_{}, bLast_{};
     bool accepted_ = false;  // a measured point the steps start from
