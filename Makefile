@@ -37,10 +37,11 @@ demo: build-release
 # on the MOSFET example's Medium grid.
 bench: bootstrap
 	@cmake -S . -B $(BUILD_REL) -DCMAKE_BUILD_TYPE=Release -DLPT_SANITIZE=OFF >/dev/null
-	@cmake --build $(BUILD_REL) -j$(JOBS) --target bench_interp_bench bench_sweep_bench bench_circuit_bench
+	@cmake --build $(BUILD_REL) -j$(JOBS) --target bench_interp_bench bench_sweep_bench bench_circuit_bench bench_compression_bench
 	@$(BUILD_REL)/bench/bench_interp_bench
 	@$(BUILD_REL)/bench/bench_sweep_bench
 	@$(BUILD_REL)/bench/bench_circuit_bench
+	@$(BUILD_REL)/bench/bench_compression_bench
 
 WIN_I686 := build/windows-i686
 WIN_X64 := build/windows-x86_64

@@ -55,6 +55,23 @@ struct CircuitData {
     // a DC block to the output): the engine then applies no DC at the output and
     // takes the DC power from these. Empty: the engine supplies Vdd at the output.
     std::vector<std::string> supply;
+    // The input port, instead of a drive source: the node that a source of
+    // impedance Zs (50 ohm, or the source tuner's) drives with the available power
+    // of the element's parameter "Pavs" (dBm).
+    std::string input;
+    // The tuners by element name: the one that loads the output ("" the first
+    // tuner of the schematic) and the one that terminates the input ("" none: 50 ohm).
+    std::string loadTuner, sourceTuner;
+    // The drive-up to gain compression (an input port's circuit only): Pavs from
+    // start in steps up to cap (dBm); each level in dB of compression of Gt, or of
+    // Gp when powerGain.
+    struct DriveUp {
+        double start = 0.0, step = 1.0, cap = 0.0;
+        std::vector<double> levels;
+        bool powerGain = false;
+    };
+    bool hasDriveUp = false;
+    DriveUp driveUp;
 };
 
 struct ElementData {

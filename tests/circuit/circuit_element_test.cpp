@@ -193,3 +193,74 @@ TEST(CircuitElement, FailedAnalysesNameTheTunerSettingAndFailAnalyze) {
 }
 
 }  // namespace
+
+namespace {
+
+// The input port, the tuners and the drive-up: loaded, written back, and every
+// mistake named with its place; the new measurements take their unit types.
+TEST(CircuitElement, InputPortAndDriveUpKeys) {
+    const std::string port = Replace(
+        Replace(Replace(kProject, "\"drive\": \"Vs\"",
+                        "\"input\": \"s\", \"sourceTuner\": \"LTUNER2\", \"loadTuner\": \"LTUNER1\", "
+                        "\"driveUp\": {\"start\": -5, \"step\": 0.5, \"cap\": 30, \"levels\": [3, 1], \"gain\": \"Gp\"}"),
+                "\"Vs\": 10}", "\"Vs\": 10, \"Pavs\": 20}"),
+        "{\"source\": \"SRC\", \"name\": \"PAE\"}",
+        "{\"source\": \"SRC\", \"name\": \"Pout_1dB\"}, {\"source\": \"SRC\", \"name\": \"PAE_3dB\"}, "
+        "{\"source\": \"SRC\", \"name\": \"Gt\"}, {\"source\": \"SRC\", \"name\": \"Pin\"}");
+    vexasim::ProjectFile p;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(vexasim::ParseProject(port, "lin.json", ".", p, errors)) << errors.front();
+    for (int round = 0; round < 2; ++round) {
+        const vexasim::CircuitData& c = p.data.schematics[0].elements[0].circuit;
+        EXPECT_EQ(c.input, "s");
+        EXPECT_EQ(c.drive, "");
+        EXPECT_EQ(c.sourceTuner, "LTUNER2");
+        EXPECT_EQ(c.loadTuner, "LTUNER1");
+        ASSERT_TRUE(c.hasDriveUp);
+        EXPECT_DOUBLE_EQ(c.driveUp.start, -5.0);
+        EXPECT_DOUBLE_EQ(c.driveUp.step, 0.5);
+        EXPECT_DOUBLE_EQ(c.driveUp.cap, 30.0);
+        EXPECT_EQ(c.driveUp.levels, (std::vector<double>{3.0, 1.0}));
+        EXPECT_TRUE(c.driveUp.powerGain);
+        const auto& ms = p.data.graphs[0].measurements;
+        ASSERT_EQ(ms.size(), 5u);
+        EXPECT_EQ(ms[1].unitType, 13);  // Pout_1dB
+        EXPECT_EQ(ms[2].unitType, 0);   // PAE_3dB
+        EXPECT_EQ(ms[3].unitType, 0);   // Gt
+        EXPECT_EQ(ms[4].unitType, 13);  // Pin
+        vexasim::ProjectFile again;
+        ASSERT_TRUE(vexasim::ParseProject(vexasim::SerializeProject(p), "lin.json", ".", again, errors));
+        p = again;
+    }
+    // Pavs is the engine's: the netlist does not see it, the other parameters it does.
+    const circuit::Params params = circuit::NetlistParams(p.data.schematics[0].elements[0]);
+    for (const auto& q : params) EXPECT_NE(q.first, "Pavs");
+    EXPECT_EQ(params.size(), 2u);
+
+    const std::string at = "lin.json: schematics[0].elements[0]";
+    auto expect = [&](const std::string& text, const std::string& message) {
+        EXPECT_NE(Errors(text).find(at + message), std::string::npos) << Errors(text);
+    };
+    expect(Replace(port, "\"input\": \"s\"", "\"input\": \"s\", \"drive\": \"Vs\""),
+           ".circuit: give either a drive source (drive) or an input node (input)");
+    expect(Replace(port, "\"input\": \"s\"", "\"input\": \"nowhere\""),
+           ".circuit.input: no element of the netlist connects to node \"nowhere\"");
+    expect(Replace(port, "\"input\": \"s\"", "\"input\": \"out\""),
+           ".circuit.input: the input port cannot be the output node");
+    expect(Replace(port, ", \"Pavs\": 20", ""), ".parameters.Pavs: missing");
+    expect(Replace(port, "\"LTUNER2\"", "\"SRC2\""), ".circuit.sourceTuner: expected the name of a tuner element");
+    expect(Replace(port, "\"LTUNER2\"", "\"LTUNER1\""), ".circuit.sourceTuner: the source and the load need tuners");
+    expect(Replace(port, "\"cap\": 30", "\"cap\": -6"), ".circuit.driveUp.cap: must lie above start");
+    expect(Replace(port, "[3, 1]", "[]"), ".circuit.driveUp.levels: expected a compression level");
+    expect(Replace(port, "[3, 1]", "[0]"), ".circuit.driveUp.levels: expected a compression level");
+    expect(Replace(port, "\"step\": 0.5", "\"step\": 0"), ".circuit.driveUp.step: expected a number of dB");
+    expect(Replace(port, "\"Gp\"", "\"G\""), ".circuit.driveUp.gain: expected \"Gt\"");
+    expect(Replace(port, "\"gain\"", "\"gian\""), ".circuit.driveUp.gian: unknown key");
+    expect(Replace(kProject, "\"drive\": \"Vs\"", "\"drive\": \"Vs\", \"driveUp\": {\"start\": 0, \"cap\": 9, \"levels\": 1}"),
+           ".circuit.driveUp: a drive-up needs an input port");
+    // A measurement at compression only where a circuit is.
+    EXPECT_NE(Errors(Replace(port, "\"Pin\"", "\"Pin_1xB\"")).find("\"Pin_1xB\" is not a measurement"),
+              std::string::npos);
+}
+
+}  // namespace

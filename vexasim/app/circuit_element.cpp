@@ -41,8 +41,10 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
         error("", "expected an object");
         return;
     }
-    static const char* const kKeys[] = {"netlist", "netlistFile", "output", "frequency", "drive",
-                                        "supply", "timeLimit", "maxPeriods", "stepsPerPeriod"};
+    static const char* const kKeys[] = {"netlist",    "netlistFile", "output",         "frequency",
+                                        "drive",      "input",       "supply",         "timeLimit",
+                                        "maxPeriods", "stepsPerPeriod", "loadTuner",   "sourceTuner",
+                                        "driveUp"};
     for (auto it = j.begin(); it != j.end(); ++it) {
         bool known = false;
         for (const char* k : kKeys) known = known || it.key() == k;
@@ -86,7 +88,23 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
         if (value.find_first_of(" \t\r\n(){}=,") != std::string::npos) error(key, "expected a single name");
     };
     text("output", out.output);
-    text("drive", out.drive);
+    // The circuit is driven either by its own source (drive) or at an input port.
+    const bool input = j.contains("input");
+    if (input == j.contains("drive")) error("", "give either a drive source (drive) or an input node (input)");
+    if (input) text("input", out.input);
+    else if (j.contains("drive")) text("drive", out.drive);
+    for (const char* key : {"loadTuner", "sourceTuner"}) {
+        if (!j.contains(key)) continue;
+        std::string& name = std::string(key) == "loadTuner" ? out.loadTuner : out.sourceTuner;
+        text(key, name);
+        bool tuner = false;
+        for (const char* prefix : {"LTUNER", "HBTUNER"})
+            tuner = tuner || name.compare(0, std::string(prefix).size(), prefix) == 0;
+        if (!name.empty() && !tuner) error(key, "expected the name of a tuner element (LTUNER... or HBTUNER...)");
+    }
+    if (!out.sourceTuner.empty() && !input) error("sourceTuner", "a source tuner needs an input port (input)");
+    if (!out.sourceTuner.empty() && out.sourceTuner == out.loadTuner)
+        error("sourceTuner", "the source and the load need tuners of their own");
     // The netlist's own supply: one source name or several.
     if (auto it = j.find("supply"); it != j.end()) {
         const json list = it->is_array() ? *it : json::array({*it});
@@ -123,6 +141,55 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
     out.maxPeriods = static_cast<int>(periods);
     out.stepsPerPeriod = static_cast<int>(steps);
 
+    if (auto it = j.find("driveUp"); it != j.end()) {
+        const std::string key = "driveUp";
+        if (!input) error(key, "a drive-up needs an input port (input)");
+        if (!it->is_object()) {
+            error(key, "expected an object with start, step, cap (dBm) and levels (dB)");
+        } else {
+            CircuitData::DriveUp& d = out.driveUp;
+            out.hasDriveUp = true;
+            for (auto k = it->begin(); k != it->end(); ++k)
+                if (k.key() != "start" && k.key() != "step" && k.key() != "cap" && k.key() != "levels" &&
+                    k.key() != "gain")
+                    error(key + "." + k.key(), "unknown key");
+            auto dbm = [&](const char* name, double& value) {
+                auto v = it->find(name);
+                if (v == it->end()) return error(key + "." + name, "missing");
+                if (!v->is_number() || !std::isfinite(v->get<double>()) || std::fabs(v->get<double>()) > 100.0)
+                    return error(key + "." + name, "expected a number of dBm from -100 to 100");
+                value = v->get<double>();
+            };
+            dbm("start", d.start);
+            dbm("cap", d.cap);
+            if (auto v = it->find("step"); v != it->end()) {
+                if (!v->is_number() || !(v->get<double>() >= 0.01) || v->get<double>() > 20.0)
+                    error(key + ".step", "expected a number of dB from 0.01 to 20");
+                else
+                    d.step = v->get<double>();
+            }
+            if (d.cap <= d.start) error(key + ".cap", "must lie above start");
+            auto levels = it->find("levels");
+            const json list = levels == it->end() ? json() : levels->is_array() ? *levels : json::array({*levels});
+            bool good = !list.empty();
+            for (const auto& v : list) {
+                if (!v.is_number() || !(v.get<double>() > 0.0) || v.get<double>() > 20.0) good = false;
+                else d.levels.push_back(v.get<double>());
+            }
+            if (!good) error(key + ".levels", "expected a compression level or an array of them, in dB above 0 and up to 20");
+            if (auto g = it->find("gain"); g != it->end()) {
+                if (*g == "Gp") d.powerGain = true;
+                else if (*g != "Gt") error(key + ".gain", "expected \"Gt\" (the default) or \"Gp\"");
+            }
+        }
+    }
+    if (input) {
+        bool pavs = false;
+        for (const auto& p : element.parameters) pavs = pavs || p.name == "Pavs";
+        if (!pavs)
+            problems.push_back(place.substr(0, place.rfind('.')) +
+                               ".parameters.Pavs: missing (the available power in dBm that drives the input port)");
+    }
     bool vdd = !out.supply.empty();  // a netlist that feeds itself needs no Vdd from the engine
     const std::string elementPlace = place.substr(0, place.rfind('.'));
     for (const auto& p : element.parameters) {
@@ -158,11 +225,19 @@ json CircuitJson(const CircuitData& c) {
     j["netlist"] = lines;
     j["output"] = c.output;
     j["frequency"] = c.frequency;
-    j["drive"] = c.drive;
+    if (!c.input.empty()) j["input"] = c.input;
+    else j["drive"] = c.drive;
     if (!c.supply.empty()) j["supply"] = c.supply;
     j["timeLimit"] = c.timeLimit;
     j["maxPeriods"] = c.maxPeriods;
     j["stepsPerPeriod"] = c.stepsPerPeriod;
+    if (!c.loadTuner.empty()) j["loadTuner"] = c.loadTuner;
+    if (!c.sourceTuner.empty()) j["sourceTuner"] = c.sourceTuner;
+    if (c.hasDriveUp) {
+        const CircuitData::DriveUp& d = c.driveUp;
+        j["driveUp"] = {{"start", d.start}, {"step", d.step}, {"cap", d.cap}, {"levels", d.levels},
+                        {"gain", d.powerGain ? "Gp" : "Gt"}};
+    }
     return j;
 }
 

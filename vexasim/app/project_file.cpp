@@ -11,6 +11,7 @@
 #include "host/angles.h"
 #include "vexasim/app/circuit_element.h"
 #include "vexasim/app/system.h"
+#include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {
@@ -249,8 +250,12 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
                 bool hasSource = c.NonEmptyString(jm, "source", mp, m.source);
                 bool hasName = c.NonEmptyString(jm, "name", mp, m.name);
                 if (!hasSource || !hasName) continue;
-                bool schematic = false;
-                for (const auto& s : d.schematics) schematic = schematic || s.name == m.source;
+                bool schematic = false, hasCircuit = false;
+                for (const auto& s : d.schematics) {
+                    if (s.name != m.source) continue;
+                    schematic = true;
+                    for (const auto& e : s.elements) hasCircuit = hasCircuit || e.hasCircuit;
+                }
                 const DataFileData* file = nullptr;
                 for (const auto& f : d.dataFiles)
                     if (f.name == m.source) file = &f;
@@ -266,16 +271,19 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
                     if (!ParseValues(c, jm.at("values"), mp + ".values", m)) continue;
                 } else if (schematic) {
                     const pa::MeasurementInfo* info = pa::FindMeasurement(m.name);
-                    if (!info) {
+                    long unit = info ? info->unitType : 0;
+                    const bool ofCircuit = !info && hasCircuit && circuit::IsCircuitMeasurement(m.name, unit);
+                    if (!info && !ofCircuit) {
                         int n = 0;
                         const pa::MeasurementInfo* all = pa::Measurements(n);
                         std::string known;
                         for (int q = 0; q < n; ++q) known += std::string(q ? ", " : "") + all[q].name;
+                        if (hasCircuit) known += "; of a circuit's also Pin, Pavs, Gt, Gp and <name>_<level>dB";
                         c.Error(mp + ".name", "\"" + m.name + "\" is not a measurement of a schematic (" + known + ")");
                         continue;
                     }
                     m.resultType = 1;
-                    m.unitType = info->unitType;
+                    m.unitType = unit;
                     m.points.assign(1, {0.0, 0.0});
                     m.xValues.assign(1, 1.0);
                 } else if (file && m.name.compare(0, 5, "LPCS[") == 0) {

@@ -21,7 +21,9 @@ const double kGridStep = 0.05;
 
 // The unit a measurement's description ends with ("power-added efficiency, %").
 std::string DescribedUnit(const std::string& name) {
-    if (const pa::MeasurementInfo* info = pa::FindMeasurement(name)) {
+    if (name == "Gt" || name == "Gp") return "dB";
+    // A measurement at compression ("PAE_1dB") has its base's unit.
+    if (const pa::MeasurementInfo* info = pa::FindMeasurement(name.substr(0, name.find('_')))) {
         const std::string d = info->description;
         const size_t comma = d.rfind(", ");
         if (comma != std::string::npos) return d.substr(comma + 2);

@@ -1,11 +1,14 @@
 #include "vexasim/circuit/circuit_evaluator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
 #include "host/angles.h"
+#include "vexasim/circuit/compression.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace circuit {
@@ -58,7 +61,39 @@ struct Cached {
     bool ok = false;
     Outputs outputs;
     std::string error;
+    // The drive-up at the same setting, run when a measurement at compression is asked.
+    std::string compressionKey;
+    bool compressionOk = false;
+    Compression compression;
 };
+
+// The gammas of a tuner at f0, 2 f0 and 3 f0; an LTUNER sets the fundamental only.
+void TunerGammas(const vexasim::ElementData& e, std::complex<double> gamma[3]) {
+    if (e.name.compare(0, 6, "LTUNER") == 0) {
+        gamma[0] = std::polar(Value(e, "Mag", 0.0), Value(e, "Ang", 0.0));
+        return;
+    }
+    for (int n = 0; n < 3; ++n) {
+        const std::string k = std::to_string(n + 1);
+        gamma[n] = std::polar(Value(e, ("Mag" + k).c_str(), n ? 1.0 : 0.0), Value(e, ("Ang" + k).c_str(), n ? kPi : 0.0));
+    }
+}
+
+// A measurement at compression: "<base>_<level>dB".
+bool CompressionName(const std::string& name, std::string& base, double& level) {
+    const size_t under = name.rfind('_');
+    if (under == std::string::npos || name.size() < under + 4 || name.compare(name.size() - 2, 2, "dB") != 0)
+        return false;
+    const std::string number = name.substr(under + 1, name.size() - under - 3);
+    char* end = nullptr;
+    level = std::strtod(number.c_str(), &end);
+    if (number.empty() || *end != '\0' || !(level > 0.0) || number.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    base = name.substr(0, under);
+    for (const char* b : {"Pout", "PAE", "DE", "Gain", "Pin", "Pavs", "Idc"})
+        if (base == b) return true;
+    return false;
+}
 
 std::string Key(const vexasim::SchematicData& s) {
     std::string key;
@@ -74,8 +109,15 @@ std::string Key(const vexasim::SchematicData& s) {
             const vexasim::CircuitData& c = e.circuit;
             std::snprintf(buf, sizeof buf, "%.17g/%.17g/%d/%d", c.frequency, c.timeLimit, c.maxPeriods,
                           c.stepsPerPeriod);
-            key += c.netlist + "|" + c.output + "|" + c.drive + "|" + buf;
+            key += c.netlist + "|" + c.output + "|" + c.drive + "|" + c.input + "|" + c.loadTuner + "|" +
+                   c.sourceTuner + "|" + buf;
             for (const std::string& s : c.supply) key += "|" + s;
+            if (c.hasDriveUp) {
+                const auto& d = c.driveUp;
+                std::snprintf(buf, sizeof buf, "|%.17g/%.17g/%.17g/%d", d.start, d.step, d.cap, d.powerGain);
+                key += buf;
+                for (double l : d.levels) key += "/" + std::to_string(l);
+            }
         }
     }
     return key;
@@ -91,28 +133,41 @@ const vexasim::ElementData* CircuitElement(const vexasim::SchematicData& schemat
 
 Params NetlistParams(const vexasim::ElementData& element) {
     Params params;
+    // An input port's available power is the engine's, not the netlist's: a new
+    // drive continues the analysis before it instead of starting over.
+    const bool port = element.hasCircuit && !element.circuit.input.empty();
     for (const auto& p : element.parameters)
-        params.emplace_back(p.name, IsAngle(p.name) ? RadiansToDegrees(p.value) : p.value);
+        if (!port || p.name != "Pavs") params.emplace_back(p.name, IsAngle(p.name) ? RadiansToDegrees(p.value) : p.value);
     return params;
+}
+
+bool IsCircuitMeasurement(const std::string& name, long& unitType) {
+    std::string base = name;
+    double level = 0.0;
+    if (name != "Pin" && name != "Pavs" && name != "Gt" && name != "Gp" && !CompressionName(name, base, level))
+        return false;
+    unitType = base == "Pout" || base == "Pin" || base == "Pavs" ? 13 : 0;
+    return true;
 }
 
 Loads SchematicLoads(const vexasim::SchematicData& schematic, const vexasim::ElementData& element) {
     Loads loads;
     loads.gamma[1] = std::polar(Value(element, "H2Mag", 1.0), Value(element, "H2Ang", kPi));
     loads.gamma[2] = std::polar(Value(element, "H3Mag", 1.0), Value(element, "H3Ang", kPi));
+    const vexasim::CircuitData& c = element.circuit;
+    // The load: the tuner named, or the first tuner that is not the source's.
     for (const auto& e : schematic.elements) {
-        if (!IsTuner(e)) continue;
-        if (e.name.compare(0, 6, "LTUNER") == 0) {
-            loads.gamma[0] = std::polar(Value(e, "Mag", 0.0), Value(e, "Ang", 0.0));
-        } else {
-            for (int n = 0; n < 3; ++n) {
-                const std::string k = std::to_string(n + 1);
-                loads.gamma[n] = std::polar(Value(e, ("Mag" + k).c_str(), n ? 1.0 : 0.0),
-                                            Value(e, ("Ang" + k).c_str(), n ? kPi : 0.0));
-            }
-        }
+        if (!IsTuner(e) || e.name == c.sourceTuner || (!c.loadTuner.empty() && e.name != c.loadTuner)) continue;
+        TunerGammas(e, loads.gamma);
         break;
     }
+    // The source: 50 ohm at every harmonic unless a source tuner sets it, whose
+    // harmonics an LTUNER leaves to the element (SH2Mag/SH2Ang, SH3Mag/SH3Ang).
+    loads.source[1] = std::polar(Value(element, "SH2Mag", 0.0), Value(element, "SH2Ang", 0.0));
+    loads.source[2] = std::polar(Value(element, "SH3Mag", 0.0), Value(element, "SH3Ang", 0.0));
+    for (const auto& e : schematic.elements)
+        if (!c.sourceTuner.empty() && e.name == c.sourceTuner) TunerGammas(e, loads.source);
+    loads.pavsDbm = Value(element, "Pavs", 0.0);
     return loads;
 }
 
@@ -132,6 +187,61 @@ vexasim::Evaluator HostEvaluator() {
         Cached& c = (*cache)[schematic->name];
         const std::string key = Key(*schematic);
         const Loads loads = SchematicLoads(*schematic, *element);
+        const vexasim::CircuitData& circuit = element->circuit;
+        bool harmonics = false;
+        for (const auto& e : schematic->elements)
+            if (e.name.compare(0, 7, "HBTUNER") == 0) harmonics = true;
+        auto fail = [&](const std::string& why) {
+            std::string where = Describe(loads, harmonics);
+            if (!circuit.input.empty() && !circuit.sourceTuner.empty()) {
+                Loads source;
+                for (int n = 0; n < 3; ++n) source.gamma[n] = loads.source[n];
+                where += ", source " + Describe(source, harmonics);
+            }
+            throw vexasim::AnalysisError(schematic->name + ": circuit " + element->name + ": " + why +
+                                         ", at the tuner setting " + where);
+        };
+        for (const std::string* tuner : {&circuit.loadTuner, &circuit.sourceTuner}) {
+            bool found = tuner->empty();
+            for (const auto& e : schematic->elements) found = found || e.name == *tuner;
+            if (!found)
+                throw vexasim::AnalysisError(schematic->name + ": circuit " + element->name + ": the schematic has no tuner \"" + *tuner + "\"");
+        }
+        std::string base;
+        double level = 0.0;
+        if (CompressionName(m.name, base, level)) {
+            if (!circuit.hasDriveUp)
+                throw vexasim::AnalysisError(schematic->name + ": " + m.name + ": circuit " + element->name +
+                                             " asks for no drive-up (circuit.driveUp)");
+            const CompressionPoint* point = nullptr;
+            bool asked = false;
+            for (double l : circuit.driveUp.levels) asked = asked || std::fabs(l - level) < 1e-9;
+            if (!asked)
+                throw vexasim::AnalysisError(schematic->name + ": " + m.name + ": circuit " + element->name +
+                                             " asks for no compression of " + std::to_string(level) + " dB");
+            if (c.compressionKey != key) {
+                c.compressionKey = key;
+                c.compressionOk = DriveUp(circuit, NetlistParams(*element), loads, c.compression);
+                if (c.compressionOk) {
+                    AnalysisStats& stats = MutableStats();
+                    ++stats.driveUps;
+                    stats.analyses += c.compression.analyses;
+                    stats.seconds += c.compression.seconds;
+                    stats.periods += c.compression.periods;
+                }
+            }
+            if (!c.compressionOk) fail("the drive-up failed " + c.compression.error);
+            for (const CompressionPoint& p : c.compression.points)
+                if (std::fabs(p.level - level) < 1e-9) point = &p;
+            if (!point) fail(c.compression.error);
+            if (base == "Pout") return point->poutDbw;
+            if (base == "PAE") return point->paePct;
+            if (base == "DE") return point->drainEffPct;
+            if (base == "Gain") return point->gainDb;
+            if (base == "Pin") return point->pinDbw;
+            if (base == "Pavs") return point->pavsDbw;
+            return point->idcA;
+        }
         if (c.key != key) {
             c.key = key;
             c.error.clear();
@@ -145,13 +255,7 @@ vexasim::Evaluator HostEvaluator() {
                 stats.lastPeriods = c.outputs.periods;
             }
         }
-        if (!c.ok) {
-            bool harmonics = false;
-            for (const auto& e : schematic->elements)
-                if (e.name.compare(0, 7, "HBTUNER") == 0) harmonics = true;
-            throw vexasim::AnalysisError(schematic->name + ": circuit " + element->name + ": " + c.error +
-                                         ", at the tuner setting " + Describe(loads, harmonics));
-        }
+        if (!c.ok) fail(c.error);
         const Outputs& o = c.outputs;
         const std::string& n = m.name;
         if (n == "Pout") return o.poutDbw;
@@ -160,6 +264,10 @@ vexasim::Evaluator HostEvaluator() {
         if (n == "PAE") return o.paePct;
         if (n == "Gain") return o.gainDb;
         if (n == "Idc") return o.idcA;
+        if (n == "Pin") return 10.0 * std::log10(std::max(o.pinW, 1e-30));
+        if (n == "Pavs") return circuit.input.empty() ? 0.0 : loads.pavsDbm - 30.0;
+        if (n == "Gt") return o.gtDb;
+        if (n == "Gp") return o.gainDb;
         return 0.0;
     };
 }

@@ -15,7 +15,14 @@ const vexasim::ElementData* CircuitElement(const vexasim::SchematicData& schemat
 // The element's parameters as the netlist sees them (angles in degrees).
 Params NetlistParams(const vexasim::ElementData& element);
 
-// The loads the schematic's tuner and the element's harmonic parameters present.
+// Whether a name is a measurement that only a circuit element's schematic has:
+// Pin, Pavs, Gt, Gp, and at compression "<base>_<level>dB" with base Pout, PAE,
+// DE, Gain, Pin, Pavs or Idc ("Pout_1dB", "PAE_3dB"); unitType as the device's
+// measurements have it (13 a power in dBW, 0 other).
+bool IsCircuitMeasurement(const std::string& name, long& unitType);
+
+// The loads the schematic's tuners and the element's harmonic parameters present,
+// and the input port's source and available power.
 Loads SchematicLoads(const vexasim::SchematicData& schematic, const vexasim::ElementData& element);
 
 // The evaluator of the stand-in host: circuits through the engine, devices in closed
@@ -30,6 +37,7 @@ struct AnalysisStats {
     long periods = 0;      // sum
     double lastSeconds = 0.0;
     int lastPeriods = 0;
+    int driveUps = 0;  // of which drive-ups to compression (each counts its drives as analyses)
 };
 const AnalysisStats& Stats();
 

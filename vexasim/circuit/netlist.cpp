@@ -88,6 +88,16 @@ Deck BuildDeck(const vexasim::CircuitData& c, const Params& params, double perio
     // without a value before the keyword.
     d.lines.push_back(std::string("rlptuner_term ") + c.output + " lptuner_term 50");
     d.lines.push_back(std::string(kTerminationSource) + " lptuner_term 0 external");
+    // The input port: the same form, a generator of 50 ohm whose voltage also
+    // makes the source's reflection, behind a DC block so that the netlist biases
+    // its input undisturbed. The operating point charges the block to that bias
+    // (it is open there), and a farad neither passes a period's charge nor shows
+    // a reactance at any frequency of interest.
+    if (!c.input.empty()) {
+        d.lines.push_back(std::string("rlptuner_src ") + c.input + " lptuner_srcb 50");
+        d.lines.push_back("clptuner_src lptuner_srcb lptuner_src 1");
+        d.lines.push_back(std::string(kInputSource) + " lptuner_src 0 external");
+    }
     // A triangle wave whose corners put a time point on every half period, so that
     // each period begins and ends on a time point.
     const std::string half = Number(period / 2.0);
@@ -123,7 +133,9 @@ bool DriveNodes(const vexasim::CircuitData& c, std::string& positive, std::strin
     return SourceNodes(c, c.drive, positive, negative);
 }
 
-bool OutputHasDcPath(const vexasim::CircuitData& c) {
+bool OutputHasDcPath(const vexasim::CircuitData& c) { return NodeHasDcPath(c, c.output); }
+
+bool NodeHasDcPath(const vexasim::CircuitData& c, const std::string& target) {
     // Nodes joined by every element that conducts at DC. An element whose nodes
     // are not known by its letter joins every name on its line: a model or value
     // taken for a node can only add a path, never hide one, and a path too many
@@ -154,14 +166,14 @@ bool OutputHasDcPath(const vexasim::CircuitData& c) {
         }
         if (!parent.count(root)) parent[root] = root;
     }
-    return find(node(Lower(c.output))) == find("0");
+    return find(node(Lower(target))) == find("0");
 }
 
 std::vector<std::string> NetlistProblems(const vexasim::CircuitData& c) {
     std::vector<std::string> problems;
-    const std::string output = Lower(c.output);
+    const std::string output = Lower(c.output), input = Lower(c.input);
     const std::string drive = Lower(c.drive);
-    bool outputFound = false, driveFound = false;
+    bool outputFound = false, driveFound = false, inputFound = false;
     std::vector<bool> supplyFound(c.supply.size(), false);
     for (const auto& s : Statements(c)) {
         std::vector<std::string> t = Tokens(s.second);
@@ -185,11 +197,20 @@ std::vector<std::string> NetlistProblems(const vexasim::CircuitData& c) {
         }
         // Nodes are among the first tokens of an element line; a model or value
         // named like the node would only hide a missing node, never invent one.
-        for (size_t k = 1; k < t.size() && k <= 4; ++k) outputFound = outputFound || t[k] == output;
+        for (size_t k = 1; k < t.size() && k <= 4; ++k) {
+            outputFound = outputFound || t[k] == output;
+            inputFound = inputFound || t[k] == input;
+        }
     }
     if (IsGround(output)) problems.push_back("output: the tuner cannot load the ground node");
     else if (!outputFound) problems.push_back("output: no element of the netlist connects to node \"" + c.output + "\"");
-    if (!driveFound) problems.push_back("drive: the netlist has no source named \"" + c.drive + "\"");
+    if (!c.input.empty()) {
+        if (IsGround(input)) problems.push_back("input: the source cannot drive the ground node");
+        else if (input == output) problems.push_back("input: the input port cannot be the output node");
+        else if (!inputFound) problems.push_back("input: no element of the netlist connects to node \"" + c.input + "\"");
+    }
+    if (!c.drive.empty() && !driveFound)
+        problems.push_back("drive: the netlist has no source named \"" + c.drive + "\"");
     for (size_t k = 0; k < c.supply.size(); ++k)
         if (!supplyFound[k]) problems.push_back("supply: the netlist has no source named \"" + c.supply[k] + "\"");
     return problems;

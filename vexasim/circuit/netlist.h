@@ -11,6 +11,8 @@ namespace circuit {
 
 // The name of the termination source the engine adds at the output node.
 constexpr const char* kTerminationSource = "vlptuner_term";
+// The source of the input port (a circuit that names an input node).
+constexpr const char* kInputSource = "vlptuner_src";
 // The name of the clock source that puts a time point on every half period.
 constexpr const char* kClockSource = "vlptuner_clock";
 
@@ -27,8 +29,8 @@ std::vector<std::string> NetlistLines(const std::string& netlist);
 Deck BuildDeck(const vexasim::CircuitData& circuit, const Params& params, double periods);
 
 // The problems of the netlist text that the engine finds before ngspice sees it:
-// an output node that no element line names, a drive or supply source that is not
-// a voltage source of the netlist, or lines the engine writes itself (.tran, .end,
+// an output or input node that no element line names, a drive or supply source
+// that is not a voltage source of the netlist, or lines the engine writes itself (.tran, .end,
 // .control).
 std::vector<std::string> NetlistProblems(const vexasim::CircuitData& circuit);
 
@@ -42,6 +44,8 @@ bool SourceNodes(const vexasim::CircuitData& circuit, const std::string& name, s
 // to ground through elements other than capacitors. Behind a DC block it cannot,
 // and the output's DC level is then no condition of the load.
 bool OutputHasDcPath(const vexasim::CircuitData& circuit);
+// The same for any node.
+bool NodeHasDcPath(const vexasim::CircuitData& circuit, const std::string& node);
 
 // Rewrites "line N" of ngspice's messages as the netlist's own line number.
 std::string NetlistLineOf(const std::string& message, const Deck& deck, const vexasim::CircuitData& circuit);

@@ -54,7 +54,20 @@ struct SourceProbe {
 };
 
 // The quantities sampled at every time point.
-enum Quantity { kV, kI, kPin, kPdc, kIdc, kQuantities };
+enum Quantity { kV, kI, kPin, kPdc, kIdc, kVin, kIin, kQuantities };
+
+// The wave the input port's source sends at the fundamental: its available power
+// is |b|^2 / (2 Z0 (1 - |gamma_s|^2)).
+Complex IncidentWave(const Loads& loads) {
+    const double pavs = std::pow(10.0, (loads.pavsDbm - 30.0) / 10.0);
+    return Complex(std::sqrt(2.0 * kZ0 * pavs * std::max(0.0, 1.0 - std::norm(loads.source[0]))), 0.0);
+}
+
+Loads SourceLoads(const Loads& loads) {
+    Loads s;
+    for (int n = 0; n < 3; ++n) s.gamma[n] = loads.source[n];
+    return s;
+}
 
 // The transient under way and the analysis it serves. ngspice's thread touches it
 // while the state is Running; the host thread reads and changes it only while the
@@ -67,16 +80,21 @@ struct Transient {
         Stopping,   // the host halts the run
     };
 
-    Transient(const vexasim::CircuitData& c, const Loads& loads, const OutputBias& bias)
-        : loop(loads, bias, c.frequency), period(1.0 / c.frequency), maxPeriods(c.maxPeriods) {}
+    Transient(const vexasim::CircuitData& c, const Loads& loads, const OutputBias& bias, const OutputBias& inputBias)
+        : loop(loads, bias, c.frequency), period(1.0 / c.frequency), maxPeriods(c.maxPeriods) {
+        if (!c.input.empty())
+            source = std::make_unique<TerminationLoop>(SourceLoads(loads), inputBias, c.frequency, IncidentWave(loads));
+    }
 
     TerminationLoop loop;
+    std::unique_ptr<TerminationLoop> source;  // the input port's, when the circuit has one
+    std::string nodeIn, branchIn;
     double period;
     std::string nodeV, branchI;
     SourceProbe drive;
     std::vector<SourceProbe> supplies;  // the netlist's own; none when the engine supplies the output
     bool indexed = false;
-    int idxT = -1, idxV = -1, idxI = -1;
+    int idxT = -1, idxV = -1, idxI = -1, idxVin = -1, idxIin = -1;
 
     std::vector<double> t, x[kQuantities];  // samples of the period under way
     double periodStart = 0.0;
@@ -181,6 +199,8 @@ void IndexVectors(Transient& r, pvecvaluesall data) {
         const std::string n = VectorName(value->name);
         if (n == r.nodeV) r.idxV = k;
         if (n == r.branchI) r.idxI = k;
+        if (!r.nodeIn.empty() && n == r.nodeIn) r.idxVin = k;
+        if (!r.branchIn.empty() && n == r.branchIn) r.idxIin = k;
         IndexSource(r.drive, n, k);
         for (SourceProbe& s : r.supplies) IndexSource(s, n, k);
     }
@@ -195,9 +215,21 @@ bool ClosePeriod(Transient& r, double end) {
         v[n] = Phasor(r.t, r.x[kV], r.periodStart, r.period, n);
         i[n] = Phasor(r.t, r.x[kI], r.periodStart, r.period, n);
     }
+    Complex vIn[4], iIn[4];
+    for (int n = 0; r.source && n < 4; ++n) {
+        vIn[n] = Phasor(r.t, r.x[kVin], r.periodStart, r.period, n);
+        iIn[n] = Phasor(r.t, r.x[kIin], r.periodStart, r.period, n);
+    }
     ++r.periods;
-    if (!r.loop.EndPeriod(end, v, i)) return false;
+    // Both ports correct on every period; the steady state is where both hold.
+    const bool loaded = r.loop.EndPeriod(end, v, i);
+    const bool driven = !r.source || r.source->EndPeriod(end, vIn, iIn);
+    if (!loaded || !driven) return false;
     Outputs& o = r.result;
+    for (int n = 0; n < 4; ++n) {
+        o.vIn[n] = vIn[n];
+        o.iIn[n] = iIn[n];
+    }
     for (int n = 0; n < 4; ++n) {
         o.v[n] = v[n];
         o.i[n] = i[n];
@@ -213,7 +245,8 @@ bool ClosePeriod(Transient& r, double end) {
         o.idcA = mean(kIdc);
         o.pdcW = mean(kPdc);
     }
-    o.pinW = mean(kPin);
+    // The input port delivers the fundamental; its current flows out of the circuit.
+    o.pinW = r.source ? -0.5 * std::real(vIn[1] * std::conj(iIn[1])) : mean(kPin);
     o.lastPeriod.clear();
     for (size_t k = 0; k < r.t.size(); ++k) o.lastPeriod.push_back(Sample{r.t[k], r.x[kV][k], r.x[kI][k]});
     return true;
@@ -229,9 +262,10 @@ int OnData(pvecvaluesall data, int, int, void*) {
     }
     if (!r->indexed) IndexVectors(*r, data);
     if (r->idxT < 0 || r->idxV < 0 || r->idxI < 0) return 0;
+    if (r->source && (r->idxVin < 0 || r->idxIin < 0)) return 0;
     auto at = [&](int k) { return k < 0 ? 0.0 : data->vecsa[k]->creal; };
     auto power = [&](const SourceProbe& s) { return -(at(s.idxP) - at(s.idxN)) * at(s.idxI); };
-    double now[kQuantities] = {at(r->idxV), at(r->idxI), power(r->drive), 0.0, 0.0};
+    double now[kQuantities] = {at(r->idxV), at(r->idxI), power(r->drive), 0.0, 0.0, at(r->idxVin), at(r->idxIin)};
     for (const SourceProbe& s : r->supplies) {
         now[kPdc] += power(s);
         now[kIdc] -= at(s.idxI);
@@ -275,9 +309,13 @@ int OnData(pvecvaluesall data, int, int, void*) {
     return 0;
 }
 
-int OnVoltage(double* value, double time, char*, int, void*) {
+int OnVoltage(double* value, double time, char* name, int, void*) {
     Engine& e = TheEngine();
     Transient* r = e.run;
+    if (name && Lower(name) == kInputSource) {
+        *value = r && r->source ? r->source->Voltage(time) : 0.0;
+        return 0;
+    }
     *value = r ? r->loop.Voltage(time) : e.idleVoltage;
     return 0;
 }
@@ -422,6 +460,7 @@ bool ContinueTransient(const std::string& deck, const vexasim::CircuitData& c, c
     if (!e.continuation || !r || r->state != Transient::State::Steady || e.loaded != deck || e.stopped || e.dead)
         return false;
     r->loop.Retarget(loads, r->periodStart);
+    if (r->source) r->source->Retarget(SourceLoads(loads), r->periodStart, IncidentWave(loads));
     r->periods = 0;
     r->maxPeriods = std::min(c.maxPeriods, kContinuedPeriods);
     r->result = Outputs();
@@ -447,6 +486,14 @@ OutputBias BiasOf(const vexasim::CircuitData& c, const Params& params) {
     bias.dc = !OutputHasDcPath(c) ? DcLoad::Free : own ? DcLoad::Open : DcLoad::Supply;
     bias.vdd = own ? 0.0 : vdd;
     bias.scale = std::fabs(vdd);
+    return bias;
+}
+
+// The input port at DC: its generator is DC-blocked, so the DC is no condition;
+// its corrections are bounded by its own waves.
+OutputBias InputBias() {
+    OutputBias bias;
+    bias.dc = DcLoad::Free;
     return bias;
 }
 
@@ -528,6 +575,10 @@ bool TransientSecondsPerPeriod(const vexasim::CircuitData& c, const Params& para
 bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const Loads& loads, Outputs& out,
                      std::string& error) {
     if (!Ready(error)) return false;
+    if (!c.input.empty() && !(std::abs(loads.source[0]) < 1.0)) {
+        error = "the source's reflection coefficient at the fundamental is 1 or more: it has no power available";
+        return false;
+    }
     Engine& e = TheEngine();
     const Clock::time_point start = Clock::now();
     const auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.timeLimit));
@@ -543,10 +594,15 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
                 std::lock_guard<std::mutex> lock(e.mutex);
                 e.loaded = text;
             }
-            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params));
+            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params), InputBias());
             run->nodeV = Lower(c.output);
             run->branchI = std::string(kTerminationSource) + "#branch";
-            run->drive = Probe(c, c.drive);
+            if (!c.input.empty()) {
+                run->nodeIn = Lower(c.input);
+                run->branchIn = std::string(kInputSource) + "#branch";
+            } else {
+                run->drive = Probe(c, c.drive);
+            }
             for (const std::string& s : c.supply) run->supplies.push_back(Probe(c, s));
             StartTransient(std::move(run));
         }
@@ -579,6 +635,10 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
             out.drainEffPct = supplied ? 100.0 * out.poutW / out.pdcW : 0.0;
             out.paePct = supplied ? 100.0 * (out.poutW - out.pinW) / out.pdcW : 0.0;
             out.gainDb = 10.0 * std::log10(pout / pin);
+            if (!c.input.empty()) {
+                out.pavsW = std::pow(10.0, (loads.pavsDbm - 30.0) / 10.0);
+                out.gtDb = 10.0 * std::log10(pout / out.pavsW);
+            }
             if (!e.continuation) EndAnalyses();
             return true;
         }
@@ -586,7 +646,11 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
         const bool exhausted = run->state == Transient::State::Exhausted;
         const std::unique_ptr<Transient> halted = HaltTransient();
         const int periods = halted->periods + abandoned;
-        const double gammaError = halted->loop.GammaError(), currentChange = halted->loop.CurrentChange();
+        double gammaError = halted->loop.GammaError(), currentChange = halted->loop.CurrentChange();
+        if (halted->source) {
+            gammaError = std::max(gammaError, halted->source->GammaError());
+            currentChange = std::max(currentChange, halted->source->CurrentChange());
+        }
         std::vector<std::string> errors;
         {
             std::lock_guard<std::mutex> lock(e.mutex);

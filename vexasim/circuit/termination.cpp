@@ -50,12 +50,18 @@ Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, doubl
     return (n == 0 ? 1.0 : 2.0) * sum / period;
 }
 
-TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency)
-    : bias_(bias), omega_(2.0 * kPi * frequency), period_(1.0 / frequency) {
+TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency, Complex incident)
+    : incident_(incident), bias_(bias), omega_(2.0 * kPi * frequency), period_(1.0 / frequency) {
     // DC: a short to the supply (gamma -1), or an open when the netlist feeds itself.
     gamma_[0] = Complex(bias.dc == DcLoad::Open ? 1.0 : -1.0, 0.0);
     for (int n = 1; n < kParts; ++n) gamma_[n] = loads.gamma[n - 1];
     for (int n = 0; n < kParts; ++n) before_[n] = after_[n] = Complex(0.0, 0.0);
+    // A generator starts at its own wave, blended in over the first period (the
+    // operating point sees it at nothing): the circuit's reflection only corrects it.
+    after_[1] = 2.0 * incident;
+    if (incident != Complex()) StartRamp(0.0);
+    exact_ = bias.dc == DcLoad::Free && incident != Complex();
+    for (int n = 1; n < kParts; ++n) exact_ = exact_ && gamma_[n] == Complex();
     // Until measured, the circuit is taken to reflect half of what it gets (a
     // transistor is nearer a current source, reflection 1, but that guess would
     // leave an open load without a direction): a = E/2 + Z0 I moves by E/4. A
@@ -85,6 +91,10 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         return false;
     }
     ++holds_;
+    if (exact_) {
+        gammaError_ = currentChange_ = 0.0;
+        return true;
+    }
     const double z0 = kZ0;
     currentChange_ = holds_ >= 2 ? std::abs(i[1] - iLast_) / std::max(std::abs(i[1]), 1e-15) : 1.0;
     iLast_ = i[1];
@@ -99,13 +109,16 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     aLast_ = Unknowns(a);
     bLast_ = Unknowns(b);
     measured_ = true;
-    waveScale_ = std::abs(a[1]);
+    waveScale_ = std::max(std::abs(a[1]), std::abs(incident_));
     // A part below a hundredth of the fundamental wave is judged against that
     // hundredth: a harmonic the circuit hardly makes has no ratio worth meeting.
     double worst = 0.0;
     for (int n = bias_.dc == DcLoad::Free ? 1 : 0; n < kParts; ++n) {
         const double scale = std::max({std::abs(a[n]), 1e-2 * waveScale_, 1e-12});
-        worst = std::max(worst, std::abs(b[n] - gamma_[n] * a[n]) / scale);
+        // A generator's terminations are judged against the wave it sends: the
+        // harmonics an input hardly makes have no ratio worth meeting either.
+        const Complex sent = n == 1 ? incident_ : Complex();
+        worst = std::max(worst, std::abs(b[n] - gamma_[n] * a[n] - sent) / std::max(scale, std::abs(incident_)));
     }
     gammaError_ = worst;
 
@@ -155,8 +168,20 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     return false;
 }
 
-void TerminationLoop::Retarget(const Loads& loads, double end) {
+void TerminationLoop::Retarget(const Loads& loads, double end, Complex incident) {
     for (int n = 1; n < kParts; ++n) gamma_[n] = loads.gamma[n - 1];
+    if (exact_) {
+        // Still matched: the new wave, blended in.
+        for (int n = 1; n < kParts; ++n) exact_ = exact_ && gamma_[n] == Complex();
+        if (exact_) {
+            incident_ = incident;
+            before_[1] = after_[1];
+            after_[1] = 2.0 * incident;
+            if (before_[1] != after_[1]) StartRamp(end);
+            return;
+        }
+    }
+    incident_ = incident;
     holds_ = 0;
     currentChange_ = 1.0;
     gammaError_ = 1.0;
@@ -212,7 +237,8 @@ TerminationLoop::Vector TerminationLoop::Residual(const Vector& a, const Vector&
     Vector r;
     r[0] = bias_.dc == DcLoad::Free ? 0.0 : b[0] - gamma_[0].real() * a[0];
     for (int n = 1; n < kParts; ++n) {
-        const Complex f = Complex(b[2 * n - 1], b[2 * n]) - gamma_[n] * Complex(a[2 * n - 1], a[2 * n]);
+        const Complex f = Complex(b[2 * n - 1], b[2 * n]) - gamma_[n] * Complex(a[2 * n - 1], a[2 * n]) -
+                          (n == 1 ? incident_ : Complex());
         r[2 * n - 1] = f.real();
         r[2 * n] = f.imag();
     }

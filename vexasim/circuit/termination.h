@@ -43,7 +43,10 @@ struct OutputBias {
 
 class TerminationLoop {
 public:
-    TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency);
+    // With an incident wave, the termination is a generator rather than a load:
+    // at the fundamental it sends that wave besides reflecting, b = gamma a + incident
+    // (an input port: a = the wave out of the circuit's input).
+    TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency, Complex incident = Complex());
 
     // The termination source's voltage at time t.
     double Voltage(double t) const;
@@ -55,10 +58,19 @@ public:
     // kCurrentTolerance relative since the period before.
     bool EndPeriod(double end, const Complex v[4], const Complex i[4]);
 
+    // Whether the period under way blends a correction in (it is not measured);
+    // Skip leaves a period unmeasured, as one that another port's correction
+    // disturbed: two ports correct together and measure the same periods.
+    bool Ramping() const { return ramping_; }
+    void Skip() {
+        ramping_ = false;
+        holds_ = 0;
+    }
+
     // New loads from time `end` on, continuing from the last measured period: what
     // the circuit taught the loop (its reflection) carries over, and the first
     // correction toward the new loads starts at once.
-    void Retarget(const Loads& loads, double end);
+    void Retarget(const Loads& loads, double end, Complex incident = Complex());
 
     // Whether the period under way blends a correction in (its phasors go unused).
     bool Blending() const { return ramping_; }
@@ -85,6 +97,11 @@ private:
     void StartRamp(double end);
 
     Complex gamma_[kParts];
+    Complex incident_;
+    // A matched generator (every harmonic 50 ohm, no DC condition) is exact: its
+    // voltage is twice its wave whatever the circuit does, it never corrects, and
+    // the steady state is the output's.
+    bool exact_ = false;
     OutputBias bias_;
     double omega_;
     double period_;
