@@ -137,45 +137,6 @@ TEST_F(PointSetTest, GridIsScaledAndMovedToTheCentre) {
     }
 }
 
-TEST_F(PointSetTest, SetIsShownAsTunerImpedancesInTheFixedCallOrder) {
-    Open({});
-    ASSERT_EQ(0, setup->SetCenterRadius(0.3, 45.0, 0.5));
-    ASSERT_EQ(0, setup->BuildGammaPoints(1));
-
-    const std::vector<std::string> expectedOrder = {
-        "Graph.Measurements", "Measurements.RemoveAll", "Measurements.Add", "Measurement.SetSize",
-        "Measurement.put_DataFormat", "Measurement.put_XValue", "Measurement.put_Value", "Measurement.put_Value",
-        "Measurement.put_XValue"};
-    const auto& calls = host.Calls();
-    ASSERT_GE(calls.size(), expectedOrder.size());
-    EXPECT_EQ(expectedOrder, std::vector<std::string>(calls.begin(), calls.begin() + expectedOrder.size()));
-    const std::vector<std::string> expectedTail = {
-        "Graph.Traces", "Traces.Count", "Traces.Item", "Trace.put_LineVisible", "Trace.put_SymbolsVisible",
-        "Trace.put_Color", "Trace.put_SymbolSize", "Trace.put_SymbolStyle", "Trace.put_LineWidth",
-        "Application.Project", "Project.Simulator", "Simulator.Analyze"};
-    EXPECT_EQ(expectedTail, std::vector<std::string>(calls.end() - expectedTail.size(), calls.end()));
-    EXPECT_EQ(127, host.CallCount("Measurement.put_XValue"));
-    EXPECT_EQ(1, host.AnalyzeCount());
-
-    const auto& graph = PointsGraph();
-    ASSERT_EQ(1u, graph.measurements.size());
-    const auto& m = graph.measurements[0];
-    EXPECT_EQ("Tuner Impedances:API", m.DisplayName());
-    EXPECT_EQ(1, m.dataFormat);
-    const auto set = Set();
-    ASSERT_EQ(set.size(), m.points.size());
-    ASSERT_EQ(set.size(), m.xValues.size());
-    for (size_t i = 0; i < set.size(); ++i) {
-        EXPECT_EQ(double(i + 1), m.xValues[i]);
-        EXPECT_NEAR(set[i].magnitude * std::cos(set[i].angleDeg * kPi / 180), m.points[i].first, 1e-15);
-        EXPECT_NEAR(set[i].magnitude * std::sin(set[i].angleDeg * kPi / 180), m.points[i].second, 1e-15);
-    }
-    const auto& t = m.trace;
-    EXPECT_EQ(std::make_tuple(false, true, 255L, 11L, 5L, 1L),
-              std::make_tuple(t.lineVisible, t.symbolsVisible, t.color, t.symbolSize, t.symbolStyle, t.lineWidth));
-    EXPECT_TRUE(input.boxes.empty());
-}
-
 TEST_F(PointSetTest, RepeatedBuildWithNothingChangedDoesNothing) {
     Open({{0.1, 0.0}, {0.0, 0.1}, {-0.1, 0.0}});
     ASSERT_EQ(0, setup->SetSelectedGammaMeasurement(0));  // clears gammaMeasurementChanged
