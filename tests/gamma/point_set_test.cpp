@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -135,6 +136,20 @@ TEST_F(PointSetTest, GridIsScaledAndMovedToTheCentre) {
         EXPECT_NEAR(expected[i].magnitude, set[i].magnitude, 1e-12) << i;
         EXPECT_NEAR(expected[i].angleDeg, set[i].angleDeg, 1e-9) << i;
     }
+
+    // What the user sees on the points graph: each point of the set, numbered
+    // from 1, as red symbols without a line between them.
+    const auto& shown = PointsGraph().measurements.at(0);
+    EXPECT_EQ("Tuner Impedances:API", shown.DisplayName());
+    ASSERT_EQ(set.size(), shown.points.size());
+    for (size_t i = 0; i < set.size(); ++i) {
+        EXPECT_EQ(double(i + 1), shown.xValues.at(i));
+        EXPECT_NEAR(std::polar(set[i].magnitude, set[i].angleDeg * kPi / 180).real(), shown.points[i].first, 1e-15);
+        EXPECT_NEAR(std::polar(set[i].magnitude, set[i].angleDeg * kPi / 180).imag(), shown.points[i].second, 1e-15);
+    }
+    const auto& t = shown.trace;
+    EXPECT_EQ(std::make_tuple(false, true, 255L, 11L, 5L, 1L),
+              std::make_tuple(t.lineVisible, t.symbolsVisible, t.color, t.symbolSize, t.symbolStyle, t.lineWidth));
 }
 
 TEST_F(PointSetTest, RepeatedBuildWithNothingChangedDoesNothing) {
