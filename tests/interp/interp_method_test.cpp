@@ -38,21 +38,6 @@ TEST(InterpStorage, DuplicatePositionsKeepTheFirstSample) {
     EXPECT_EQ(tps.SolveCount(), 2);
 }
 
-TEST(InterpMethod, InterpolateManyLoopsOverInterpolate) {
-    K_WeightAveMethod wa;
-    wa.AddPoint(0, 0, 2);
-    wa.AddPoint(1, 0, 4);
-    const double x[] = {0.5, 5.0};
-    const double y[] = {0.0, 5.0};
-    double out[] = {-1, -1, -1};
-    wa.InterpolateMany(2, x, y, out);
-    EXPECT_DOUBLE_EQ(out[0], 3.0);
-    EXPECT_EQ(out[1], 0.0);
-    wa.InterpolateMany(0, x, y, out + 2);
-    wa.InterpolateMany(-2, x, y, out + 2);
-    EXPECT_EQ(out[2], -1);
-}
-
 TEST(InterpolatorHolder, SelectsAndReplacesTheMethod) {
     InterpolatorHolder holder;
     EXPECT_EQ(holder.MethodCode(), 2);

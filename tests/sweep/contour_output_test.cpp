@@ -40,6 +40,19 @@ TEST_F(ContourOutputTest, RerunsReuseTheirDataFilesAndContoursWithTheSameLevels)
     EXPECT_EQ(FindGraph("Load Pull Data Contour Graph")->measurements.back().trace.lineVisible, true);
 }
 
+// A contour is asked for by its place in the list of chosen measurements; a place
+// outside the list is refused and adds nothing.
+TEST_F(ContourOutputTest, APlaceOutsideTheListIsRefused) {
+    LPSetup& s = Prepare({{"Amp:Pout", "PoutGrid"}, {"Amp:Gain", "GainGrid"}}, 0);
+    for (const long i : {-1L, 2L, 3L}) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(s.UpdateContourGraph(0.0, 1.0, i), E_FAIL);
+    }
+    EXPECT_TRUE(MeasurementsOf("Load Pull Data Contour Graph").empty());
+    EXPECT_EQ(s.UpdateContourGraph(0.0, 1.0, 1L), 0);
+    EXPECT_EQ(MeasurementsOf("Load Pull Data Contour Graph").size(), 1u);
+}
+
 TEST_F(ContourOutputTest, CreatedFilesAreNamedByTheirPlaceInTheList) {
     vexasim::ProjectBuilder(sim)
         .DataFile("PoutGrid", "p.txt")

@@ -61,25 +61,4 @@ TEST_F(SweepCallsTest, TheMagnitudeIsSetBeforeTheAngle) {
     EXPECT_EQ(analyses[0].angle, kStartAng);
 }
 
-// The marker as the host is asked to draw it, left on the points graph by a stop.
-TEST_F(SweepCallsTest, TheMarkerIsOneBlueSymbolOfTwoColumns) {
-    LPSetup& s = Prepare({{"Amp:Pout", "PoutGrid"}}, 0);
-    sim.InjectStop("Simulator.Analyze", 1);
-    EXPECT_EQ(s.RunSweep(), 1);
-    const vexasim::GraphData* points = FindGraph("Load Pull Points");
-    ASSERT_NE(points, nullptr);
-    const vexasim::MeasurementData& marker = points->measurements.back();
-    EXPECT_EQ(marker.DisplayName(), "Current Simulation Point:API");
-    EXPECT_EQ(marker.points.size(), 1u);
-    EXPECT_EQ(marker.resultType, 2);  // SetSize(1, 2)
-    EXPECT_EQ(marker.dataFormat, 1);
-    EXPECT_EQ(marker.xValues.at(0), 1.0);
-    EXPECT_FALSE(marker.trace.lineVisible);
-    EXPECT_TRUE(marker.trace.symbolsVisible);
-    EXPECT_EQ(marker.trace.color, 0xFF0000);
-    EXPECT_EQ(marker.trace.symbolSize, 10);
-    EXPECT_EQ(marker.trace.symbolStyle, 5);
-    EXPECT_EQ(marker.trace.lineWidth, 1);
-}
-
 }  // namespace

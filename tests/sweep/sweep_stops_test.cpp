@@ -129,6 +129,10 @@ TEST_F(SweepStopTest, AStopInsideTheSweepRestoresTheTunerAfterTheLastPoint) {
     const double angle = kPi * s.pointAnglesDeg[4] / 180.0;
     EXPECT_NEAR(marker.points.at(0).first, s.pointMagnitudes[4] * std::cos(angle), 1e-15);
     EXPECT_NEAR(marker.points.at(0).second, s.pointMagnitudes[4] * std::sin(angle), 1e-15);
+    // drawn as a blue symbol, apart from the red points of the set
+    EXPECT_TRUE(marker.trace.symbolsVisible && !marker.trace.lineVisible);
+    EXPECT_EQ(marker.trace.color, 0xFF0000);
+    EXPECT_NE(marker.trace.color, FindGraph("Load Pull Points")->measurements.front().trace.color);
     EXPECT_TRUE(sim.project().dataFiles.empty());
 }
 
