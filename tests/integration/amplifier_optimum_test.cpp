@@ -15,15 +15,9 @@
 #include "host/angles.h"
 #include "vexasim/app/contours.h"
 #include "vexasim/device/pa_model.h"
+#include "tests/integration/read_file.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(AmplifierExample, ContourMaximumLiesAtTheLoadLineOptimum) {
     char tmpl[] = "/tmp/vexasim-optimum-XXXXXX";

@@ -22,15 +22,9 @@
 
 #include "vexasim/app/label_placer.h"
 #include "vexasim/app/project_file.h"
+#include "tests/integration/read_file.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 int Shell(const std::string& cmd) {
     int s = std::system(cmd.c_str());

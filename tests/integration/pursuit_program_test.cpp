@@ -20,17 +20,11 @@
 #include "host/angles.h"
 #include "vexasim/app/run_results.h"
 #include "vexasim/device/pa_model.h"
+#include "tests/integration/read_file.h"
 
 namespace {
 
 const int kExtraFinePoints = 331;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 bool Exists(const std::string& path) {
     struct stat st;

@@ -12,15 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#include "tests/integration/read_file.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

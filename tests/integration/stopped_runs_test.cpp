@@ -17,15 +17,9 @@
 
 #include "vexasim/app/project_file.h"
 #include "vexasim/host.h"
+#include "tests/integration/read_file.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> FolderFiles(const std::string& path) {
     std::vector<std::string> names;

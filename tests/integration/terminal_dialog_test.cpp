@@ -14,15 +14,9 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+#include "tests/integration/read_file.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 bool Exists(const std::string& path) {
     struct stat st;

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "vexasim/app/project_file.h"
+#include "tests/integration/read_file.h"
 
 namespace {
 
@@ -26,13 +27,6 @@ struct Result {
     int status = -1;
     std::string out, err;
 };
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 bool Exists(const std::string& path) {
     struct stat st;
