@@ -290,6 +290,19 @@ std::vector<std::string> Between(const std::string& s, const std::string& open, 
     return out;
 }
 
+// Contours measured at compression say so in the title, each level once.
+TEST(SmithChart, TheTitleNamesTheCompressionLevels) {
+    RunFixture f;
+    EXPECT_EQ(Count(vexasim::RenderSmithChart(f.p, f.g, nullptr, f.options), "compression"), 0u);
+    f.run.contours[0].measurement = "PA:Pout_1dB";
+    f.run.contours.push_back(f.run.contours[0]);
+    f.run.contours.back().measurement = "PA:PAE_3dB";
+    f.run.contours.back().dataFile = "gain_lp";
+    f.options.settings.pairs = {{"PA:Pout_1dB", "pout_lp"}, {"PA:PAE_3dB", "gain_lp"}};
+    const std::string svg = vexasim::RenderSmithChart(f.p, f.g, nullptr, f.options);
+    EXPECT_EQ(Count(svg, "harmonic 2, at 1 dB and 3 dB of gain compression</text>"), 1u) << svg.substr(0, 1500);
+}
+
 TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
     RunFixture f;
     f.options.overlays.push_back({"trade-off", "#000", {{-0.5, 0}, {-0.3, -0.2}, {-0.1, -0.3}}});

@@ -1,7 +1,9 @@
 #include "vexasim/app/svg.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <sstream>
@@ -193,6 +195,28 @@ std::string RunTitle(const RunSettings& s) {
     return out;
 }
 
+static std::string CompressionTitle(const std::vector<ChartContour>& contours) {
+    // Measurements at compression are named "<name>_<level>dB" ("PA:Pout_1dB").
+    std::vector<std::string> levels;
+    for (const ChartContour& c : contours) {
+        if (c.earlier) continue;
+        const size_t under = c.measurement.rfind('_');
+        if (under == std::string::npos || c.measurement.size() < under + 4 ||
+            c.measurement.compare(c.measurement.size() - 2, 2, "dB") != 0)
+            continue;
+        const std::string level = c.measurement.substr(under + 1, c.measurement.size() - under - 3);
+        if (level.find_first_not_of("0123456789.") != std::string::npos) continue;
+        if (std::find(levels.begin(), levels.end(), level) == levels.end()) levels.push_back(level);
+    }
+    if (levels.empty()) return "";
+    std::sort(levels.begin(), levels.end(),
+              [](const std::string& a, const std::string& b) { return std::atof(a.c_str()) < std::atof(b.c_str()); });
+    std::string out = "at ";
+    for (size_t i = 0; i < levels.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == levels.size() ? " and " : ", ") + levels[i] + " dB";
+    return out + " of gain compression";
+}
+
 std::vector<ChartContour> ChartContours(const ProjectData& project, const GraphData& graph,
                                         const ChartOptions& options, std::vector<std::string>* problems) {
     const RunResults* results = options.results;
@@ -265,7 +289,10 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     o << "</defs>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text class=\"title\" x=\"10\" y=\"22\" font-family=\"sans-serif\" font-size=\"15\" font-weight=\"bold\">"
       << Escape(graph.name) << "</text>\n";
-    const std::string subtitle = RunTitle(options.settings);
+    std::vector<ChartContour> contours = ChartContours(project, graph, options, &st.problems);
+    std::string subtitle = RunTitle(options.settings);
+    const std::string compression = CompressionTitle(contours);
+    if (!compression.empty()) subtitle += (subtitle.empty() ? "" : ", ") + compression;
     if (!subtitle.empty())
         o << "<text class=\"title\" x=\"10\" y=\"40\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#444\">"
           << Escape(subtitle) << "</text>\n";
@@ -276,7 +303,6 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         o << "<polygon points=\"" << Points(region)
           << "\" fill=\"none\" stroke=\"#7a8aa0\" stroke-width=\"0.8\" stroke-dasharray=\"5 3\"/>\n";
 
-    std::vector<ChartContour> contours = ChartContours(project, graph, options, &st.problems);
     st.contourMeasurements = static_cast<int>(contours.size());
     Legend legend;
     // Per contour: its levels that have a line where the spline interpolates.
