@@ -185,6 +185,67 @@ TEST(TerminalKeys, EditComboAndListBoxes) {
     EXPECT_EQ(d.view.controls[8].selected, std::vector<int>{2});
 }
 
+// Every state of the controls a person edits: a closed and a dropped-down combo box,
+// an edit box's Delete, a list whose entries shrink under its caret, and clicks on a
+// dropped-down list that shows fewer entries than it holds.
+TEST(TerminalKeys, ControlsInEachOfTheirStates) {
+    Driver d;
+    for (int i = 0; i < 3; ++i) d.Press(Key::kTab);
+    ASSERT_EQ(d.Focus(), 6);
+    d.Press(Key::kHome);  // the caret before "0.5", the selection gone
+    ASSERT_TRUE(d.Press(Key::kDelete));
+    EXPECT_EQ(d.view.controls[6].text, ".5");
+    d.Press(Key::kEnd);
+    EXPECT_FALSE(d.Press(Key::kDelete));  // nothing after the caret
+    EXPECT_EQ(d.view.controls[6].text, ".5");
+
+    // Closed: Up picks the entry before, and at the first entry does nothing.
+    d.Press(Key::kTab);
+    d.Press(Key::kEnd);
+    ASSERT_TRUE(d.Press(Key::kUp));
+    EXPECT_EQ(d.Last().kind, DialogAction::kSelect);
+    EXPECT_EQ(d.Last().item, 1);
+    ASSERT_TRUE(d.Press(Key::kUp));
+    EXPECT_EQ(d.Last().item, 0);
+    const size_t made = d.actions.size();
+    EXPECT_FALSE(d.Press(Key::kUp));
+    // Dropped: moving in the list chooses nothing until Enter.
+    d.Press(Key::kF4);
+    EXPECT_FALSE(d.Press(Key::kEnd));
+    EXPECT_FALSE(d.Press(Key::kHome));
+    EXPECT_FALSE(d.Press(Key::kDown));
+    EXPECT_EQ(d.actions.size(), made);
+    ASSERT_TRUE(d.Press(Key::kEnter));
+    EXPECT_EQ(d.Last().item, 1);
+
+    // A list whose entries shrink under its caret keeps the caret on an entry.
+    d.Press(Key::kTab);
+    ASSERT_EQ(d.Focus(), 8);
+    d.Press(Key::kEnd);
+    d.view.controls[8].items = {"only"};
+    ASSERT_TRUE(d.Press(Key::Char(U' ')));
+    EXPECT_EQ(d.Last().items, std::vector<int>{0});
+
+    // A click on the dropped-down list: an entry's row chooses it, its border row only
+    // closes the list, even where an entry lies beyond the rows shown.
+    Driver m;
+    m.view.controls[7].items = {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7"};
+    for (int i = 0; i < 4; ++i) m.Press(Key::kTab);
+    ASSERT_EQ(m.Focus(), 7);
+    m.Press(Key::kF4);
+    platform::terminal::Canvas canvas(40, 80);
+    m.layout = platform::terminal::DrawDialog(canvas, m.view, m.keys.state());
+    const platform::terminal::Rect list = m.layout.dropList;
+    ASSERT_LT(list.rows - 2, 8);
+    const int col = list.col + 2;
+    EXPECT_FALSE(m.Press(Key::Click(list.row + list.rows - 1, col)));
+    EXPECT_EQ(m.keys.state().dropped, -1);
+    m.Press(Key::kF4);
+    ASSERT_TRUE(m.Press(Key::Click(list.row + 3, col)));
+    EXPECT_EQ(m.Last().item, 2);
+    EXPECT_EQ(canvas.RowText(list.row + 3).find("a2") != std::string::npos, true);
+}
+
 TEST(TerminalKeys, FocusLeavesAControlThatIsDisabled) {
     Driver d;
     for (int i = 0; i < 4; ++i) d.Press(Key::kTab);
@@ -235,6 +296,31 @@ TEST(TerminalLayout, TemplateUnitsToCellsTextsAndMarks) {
     EXPECT_NE(row(top + 13).find("[ Cancel ]"), std::string::npos) << row(top + 13);
     const auto& off = layout.controls[9];
     EXPECT_TRUE(canvas.at(off.row, off.col + 3).attr & platform::terminal::kDim);
+
+    // An edit box too narrow for its text shows its start, and when focused the part
+    // around the caret, the terminal's cursor on the caret.
+    DialogView wide = SampleDialog();
+    wide.controls[6].text = "0123456789abcdef";
+    platform::terminal::Canvas plain(40, 80);
+    platform::terminal::DrawDialog(plain, wide, none);
+    EXPECT_NE(plain.RowText(top + 2).find("[01234567"), std::string::npos) << plain.RowText(top + 2);
+    platform::terminal::FocusState editing;
+    editing.focus = 6;
+    editing.caret = 16;
+    platform::terminal::Canvas scrolled(40, 80);
+    const DialogLayout atCaret = platform::terminal::DrawDialog(scrolled, wide, editing);
+    EXPECT_NE(scrolled.RowText(top + 2).find("9abcdef"), std::string::npos) << scrolled.RowText(top + 2);
+    EXPECT_EQ(scrolled.RowText(top + 2).find("0123"), std::string::npos);
+    EXPECT_EQ(atCaret.cursorRow, top + 2);
+
+    // A dropped-down list puts the cursor on its highlighted entry.
+    platform::terminal::FocusState dropped;
+    dropped.focus = dropped.dropped = 7;
+    dropped.droppedItem = 2;
+    platform::terminal::Canvas open(40, 80);
+    const DialogLayout onEntry = platform::terminal::DrawDialog(open, v, dropped);
+    EXPECT_NE(open.RowText(onEntry.cursorRow).find("gamma"), std::string::npos);
+    EXPECT_TRUE(open.at(onEntry.cursorRow, onEntry.cursorCol).attr & platform::terminal::kReverse);
 
     // With the focus on Cancel, Cancel is the button Enter presses and shows so.
     platform::terminal::FocusState onCancel;
