@@ -118,6 +118,22 @@ TEST_F(HostCalls, NamesDisplayNamesAndAnsiText) {
 
     const OLECHAR lone[] = {u'A', 0xD800, 0};  // half a surrogate pair has no ANSI form
     EXPECT_FALSE(host::ToAnsi(host::Str(lone).get(), ansi));
+
+    // The shortest texts: none at all, an empty one and a single character.
+    ansi = "stale";
+    EXPECT_TRUE(host::ToAnsi(nullptr, ansi));
+    EXPECT_EQ(ansi, "");
+    EXPECT_TRUE(host::ToAnsi(host::Str(OLESTR("")).get(), ansi));
+    EXPECT_EQ(ansi, "");
+    EXPECT_TRUE(host::ToAnsi(host::Str(OLESTR("A")).get(), ansi));
+    EXPECT_EQ(ansi, "A");
+    // A missing name stays missing when copied, an empty one stays empty.
+    EXPECT_EQ(host::Copy(nullptr).get(), nullptr);
+    host::Bstr empty = host::Copy(host::Str(OLESTR("")).get());
+    ASSERT_NE(empty.get(), nullptr);
+    EXPECT_EQ(empty.length(), 0u);
+    EXPECT_EQ(host::FromAnsi(static_cast<const char*>(nullptr)).get(), nullptr);
+    EXPECT_TRUE(host::Equal(host::FromAnsi("").get(), OLESTR("")));
 }
 
 }  // namespace
