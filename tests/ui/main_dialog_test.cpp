@@ -339,14 +339,28 @@ TEST_F(DialogTest, ChangingTheSchematicEmptiesTheMeasurementList) {
         setup->AddSelectedMeasurement(host::FromAnsi(name).get(), host::FromAnsi(name).get());
     user.Select(1018, 0)  // the schematic already chosen: nothing changes
         .Inspect([&](HWND d) { EXPECT_EQ(ListEntries(d, 1022).size(), 2u); })
+        .Inspect([&](HWND d) {
+            EXPECT_EQ(ComboEntries(d, IDC_SCHEMATIC_LIST), (Strings{"Amp", "Driver"}));
+            EXPECT_EQ(ComboEntries(d, IDC_TUNER_LIST), (Strings{"HBTUNER1", "LTUNER2"}));
+        })
         .Select(1018, 1)
         .Inspect([&](HWND d) {
             EXPECT_EQ(setup->selectedSchematic, 1);
+            EXPECT_EQ(ComboEntries(d, IDC_TUNER_LIST), Strings{"LTUNER1"});  // the other schematic's tuners
             EXPECT_TRUE(ListEntries(d, 1022).empty());
             EXPECT_EQ(setup->selectedMeasurementCount, 0);
             EXPECT_FALSE(Enabled(d, 1026));
             EXPECT_FALSE(Enabled(d, 1028));
             EXPECT_TRUE(Enabled(d, 1024));
+        })
+        // Adding to the emptied list makes Remove and Remove All usable again.
+        .Click(IDC_ADD)
+        .Type(IDC_FILE_NAME, "pout_lp")
+        .Click(IDOK)
+        .Inspect([&](HWND d) {
+            EXPECT_EQ(ListEntries(d, 1022).size(), 1u);
+            EXPECT_TRUE(Enabled(d, 1026));
+            EXPECT_TRUE(Enabled(d, 1028));
         })
         .Escape();
     EXPECT_EQ(ShowMainDialog(), IDCANCEL);
