@@ -132,6 +132,8 @@ TEST_F(ProjectTest, HostFaultsInsideTheScanGiveTheirResult) {
         {[&](vexasim::Host& h) { h.InjectFailure("Elements.Item", 2, kGone, "Element gone"); }, false, kGone,
          "Element gone", 1, 0},
         {[](vexasim::Host& h) { h.InjectStop("Elements.Item", 2); }, false, 1, nullptr, 1, 0},
+        // An element the host answers with nothing is passed over: the tuner after it still counts.
+        {[](vexasim::Host& h) { h.InjectNull("Elements.Item", 2); }, false, 0, nullptr, 2, 0},
         {[](vexasim::Host& h) { h.InjectNull("Schematic.Elements", 2); }, false, E_FAIL, nullptr, 1, 0},
         {[](vexasim::Host& h) { h.InjectNull("Project.Schematics", 1); }, false, E_POINTER, "", 0, 0},
         {[](vexasim::Host& h) { h.InjectStop("Project.Refresh", 1); }, false, 1, nullptr, 0, 0},
