@@ -161,6 +161,7 @@ bool Selected(const ControlView& c, int i) {
 
 void Canvas::Put(int r, int c, char32_t ch, unsigned attr) {
     if (r < 0 || r >= rows_ || c < 0 || c >= cols_) return;
+    if (clipped_ && !clip_.Contains(r, c)) return;
     Cell& cell = cells_[static_cast<size_t>(r * cols_ + c)];
     cell.ch = ch;
     cell.attr = attr;
@@ -252,7 +253,9 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
     }
     const int defaultButton = DefaultButton(view, state.focus);
 
-    // Group boxes first: the controls inside are drawn over their area.
+    // Group boxes first: the controls inside are drawn over their area. Controls are
+    // cut off at the client area's edges, as child windows are.
+    canvas.Clip(client);
     for (int pass = 0; pass < 2; ++pass) {
         for (int i = 0; i < n; ++i) {
             const ControlView& c = view.controls[static_cast<size_t>(i)];
@@ -367,6 +370,8 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
             }
         }
     }
+
+    canvas.Unclip();
 
     // The dropped-down list of a combo box lies over everything below it.
     if (state.dropped >= 0 && state.dropped < n) {

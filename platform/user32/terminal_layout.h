@@ -46,10 +46,18 @@ public:
     void Box(const Rect& rect, unsigned attr = kNormal);
     // The text of a row, line cells as box-drawing characters (for captures and tests).
     std::string RowText(int r) const;
+    // Drawing outside `rect` leaves the cells as they are, until Unclip.
+    void Clip(const Rect& rect) {
+        clip_ = rect;
+        clipped_ = true;
+    }
+    void Unclip() { clipped_ = false; }
 
 private:
     int rows_, cols_;
     std::vector<Cell> cells_;
+    Rect clip_;
+    bool clipped_ = false;
 };
 
 // The state of the keyboard user that the drawing shows.

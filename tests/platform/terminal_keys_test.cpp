@@ -313,6 +313,22 @@ TEST(TerminalLayout, TemplateUnitsToCellsTextsAndMarks) {
     EXPECT_EQ(scrolled.RowText(top + 2).find("0123"), std::string::npos);
     EXPECT_EQ(atCaret.cursorRow, top + 2);
 
+    // A control running past the dialog's bottom edge is cut off there.
+    DialogView cut = SampleDialog();
+    cut.controls.push_back(Control("Static", -1, SS_LEFT, "Cut off", 150, 112, 40, 8));
+    cut.controls.push_back(Control("ListBox", 41, WS_BORDER, "", 8, 104, 40, 40));
+    cut.controls.back().items = {"p", "q", "r", "s", "t", "u"};
+    platform::terminal::Canvas below(40, 80);
+    const DialogLayout cutLayout = platform::terminal::DrawDialog(below, cut, none);
+    const int last = cutLayout.client.row + cutLayout.client.rows - 1, bottom = last + 1;
+    EXPECT_NE(below.RowText(last).find("Cut off"), std::string::npos);
+    EXPECT_NE(below.RowText(last).find("p"), std::string::npos);
+    // The frame's bottom line is whole and nothing shows below it.
+    const std::string line = below.RowText(bottom);
+    EXPECT_EQ(line.find("q"), std::string::npos) << line;
+    EXPECT_EQ(below.at(bottom, cutLayout.frame.col + 3).ch, below.at(bottom, cutLayout.frame.col + 20).ch);
+    EXPECT_EQ(below.RowText(bottom + 1).find_first_not_of(' '), std::string::npos) << below.RowText(bottom + 1);
+
     // A dropped-down list puts the cursor on its highlighted entry.
     platform::terminal::FocusState dropped;
     dropped.focus = dropped.dropped = 7;
