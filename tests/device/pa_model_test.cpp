@@ -78,6 +78,29 @@ TEST(PaModel, ClassBEfficiencyAndTheSecondHarmonic) {
     EXPECT_LT(opened.drainEffPct, 0.99 * shorted.drainEffPct);
 }
 
+// At full drive on its load line the device gains what it is specified to gain,
+// whatever its conduction angle, and PAE = DE (1 - 1/G); undriven it reports
+// nothing gained and no efficiency.
+TEST(PaModel, TheGainOnTheLoadLineAndTheEfficienciesItGives) {
+    for (double conduction : {360.0, 270.0, 180.0}) {
+        SCOPED_TRACE(conduction);
+        pa::Device d;
+        d.conductionDeg = conduction;
+        d.gainDb = 12.0;
+        const double i1 = d.imax * pa::CurrentHarmonic(1, DegreesToRadians(conduction));
+        const pa::Outputs o = pa::Evaluate(d, Resistive((d.vdd - d.vknee) / i1));
+        EXPECT_NEAR(o.gainDb, 12.0, 0.01);
+        EXPECT_NEAR(o.paePct, o.drainEffPct * (1.0 - std::pow(10.0, -o.gainDb / 10.0)), 1e-6);
+        EXPECT_NEAR(o.poutW - o.pinW, o.paePct / 100.0 * d.vdd * o.idcA, 1e-9);
+
+        d.drive = 0.0;
+        const pa::Outputs off = pa::Evaluate(d, Resistive((d.vdd - d.vknee) / i1));
+        EXPECT_EQ(off.idcA, 0.0);
+        EXPECT_EQ(off.drainEffPct, 0.0);
+        EXPECT_EQ(off.paePct, 0.0);
+    }
+}
+
 TEST(PaModel, LoadsOnOrBeyondTheUnitCircleStayFinite) {
     pa::Device d;
     d.conductionDeg = 250;
