@@ -120,7 +120,7 @@ TEST(PaMeasurements, ReadTheDeviceAndTunerOfTheNamedSchematic) {
     vexasim::ProjectData p;
     vexasim::SchematicData s;
     s.name = "Amp";
-    s.elements.push_back({0, "PA1", {{0, "Vdd", 28}, {0, "Vknee", 0}, {0, "Imax", 2}, {0, "Alpha", 2 * kPi}}});
+    s.elements.push_back({0, "PA1", {{0, "Vdd", 20}, {0, "Vknee", 0}, {0, "Imax", 2}, {0, "Alpha", 2 * kPi}}});
     s.elements.push_back({0, "LTUNER1", {{0, "Mag", 0.0}, {0, "Ang", 0.0}}});
     p.schematics.push_back(s);
     vexasim::MeasurementData m;
@@ -128,17 +128,17 @@ TEST(PaMeasurements, ReadTheDeviceAndTunerOfTheNamedSchematic) {
     m.name = "PoutW";
     double v = 0;
     ASSERT_TRUE(pa::EvaluateMeasurement(p, m, v));
-    // Ropt is 28 ohm here, so the 50 ohm load lies on the voltage-limited side.
+    // Ropt is 20 ohm here, so the 50 ohm load lies on the voltage-limited side.
     pa::Device d;
-    d.vdd = 28, d.vknee = 0, d.imax = 2, d.conductionDeg = 360;
+    d.vdd = 20, d.vknee = 0, d.imax = 2, d.conductionDeg = 360;
     EXPECT_NEAR(v, pa::Evaluate(d, pa::Loads()).poutW, 1e-12);
-    p.schematics[0].elements[1].parameters[0].value = 0.28;  // |gamma| = 0.28, angle pi: 28 ohm
+    p.schematics[0].elements[1].parameters[0].value = 30.0 / 70.0;  // |gamma| = 3/7, angle pi: 20 ohm
     p.schematics[0].elements[1].parameters[1].value = kPi;
     ASSERT_TRUE(pa::EvaluateMeasurement(p, m, v));
-    EXPECT_NEAR(v, 28 * 2 / 4.0, 0.01 * 14);
+    EXPECT_NEAR(v, 20 * 2 / 4.0, 0.01 * 10);
     m.name = "Pout";
     ASSERT_TRUE(pa::EvaluateMeasurement(p, m, v));
-    EXPECT_NEAR(v, 10 * std::log10(14.0), 0.05);
+    EXPECT_NEAR(v, 10 * std::log10(10.0), 0.05);
     m.name = "NoSuch";
     EXPECT_FALSE(pa::EvaluateMeasurement(p, m, v));
     m.name = "Pout";
