@@ -20,6 +20,9 @@ namespace {
 // coarser view.
 const double kSmallestRadius = 0.05;
 const double kWidestRadius = 0.4;
+// The wizard leaves out loads beyond |gamma| 0.95: a grid reaching further costs
+// nothing there but sees nothing either.
+const double kRim = 0.95;
 // A maximum this close to the region's edge (in radii of the round, 0.4 of the
 // Coarse grid's ring spacing) is taken as on it: the optimum may lie beyond.
 const double kEdgeDepth = 0.1;
@@ -103,20 +106,109 @@ Peak MaximiseInRegion(const RoundFit& fit, double step) {
     return best;
 }
 
+// A least-squares quadratic over a round's samples, in coordinates about the
+// round's centre in its radii: smooth where the spline follows every sample, so
+// that its slope and curvature at the edge of the region say how far on the
+// maximum lies.
+class Quadratic {
+public:
+    Quadratic(const RoundFit& fit, GammaPoint centre, double radius) : centre_(centre), scale_(radius) {
+        double a[6][7] = {};
+        for (size_t i = 0; i < fit.points.size(); ++i) {
+            double f[6];
+            Terms(fit.points[i], f);
+            for (int r = 0; r < 6; ++r) {
+                for (int c = 0; c < 6; ++c) a[r][c] += f[r] * f[c];
+                a[r][6] += f[r] * fit.values[i];
+            }
+        }
+        // Gauss-Jordan with partial pivoting; a pivot near zero (the samples lie on
+        // one line or a conic) leaves the model unusable.
+        double largest = 0;
+        for (int r = 0; r < 6; ++r) largest = std::max(largest, std::fabs(a[r][r]));
+        for (int c = 0; c < 6; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < 6; ++r)
+                if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+            if (!(std::fabs(a[pivot][c]) > 1e-12 * largest)) return;
+            for (int k = 0; k < 7; ++k) std::swap(a[c][k], a[pivot][k]);
+            for (int r = 0; r < 6; ++r) {
+                if (r == c) continue;
+                const double m = a[r][c] / a[c][c];
+                for (int k = c; k < 7; ++k) a[r][k] -= m * a[c][k];
+            }
+        }
+        for (int r = 0; r < 6; ++r) c_[r] = a[r][6] / a[r][r];
+        ok_ = std::all_of(c_, c_ + 6, [](double v) { return std::isfinite(v); });
+    }
+
+    bool Usable() const { return ok_; }
+
+    // The slope at a point, per unit of gamma.
+    GammaPoint Gradient(GammaPoint p) const {
+        const double u = (p.re - centre_.re) / scale_, v = (p.im - centre_.im) / scale_;
+        return {(c_[1] + 2 * c_[3] * u + c_[4] * v) / scale_, (c_[2] + c_[4] * u + 2 * c_[5] * v) / scale_};
+    }
+
+    // How far from p along the unit direction d the model is largest, in gamma;
+    // infinite when it rises without end that way.
+    double StepAlong(GammaPoint p, GammaPoint d) const {
+        const GammaPoint g = Gradient(p);
+        const double slope = g.re * d.re + g.im * d.im;
+        const double curvature = 2 * (c_[3] * d.re * d.re + c_[4] * d.re * d.im + c_[5] * d.im * d.im) / (scale_ * scale_);
+        if (!(curvature < 0)) return INFINITY;
+        return std::max(0.0, -slope / curvature);
+    }
+
+private:
+    void Terms(GammaPoint p, double f[6]) const {
+        const double u = (p.re - centre_.re) / scale_, v = (p.im - centre_.im) / scale_;
+        f[0] = 1, f[1] = u, f[2] = v, f[3] = u * u, f[4] = u * v, f[5] = v * v;
+    }
+
+    GammaPoint centre_;
+    double scale_;
+    double c_[6] = {};
+    bool ok_ = false;
+};
+
 // What a round shows of one measurement.
 struct Assessment {
     Peak peak;
     bool onEdge = false;
     double error = NAN;  // the largest leave-one-out error of the samples next to the peak
+    // On the edge: the way on, a unit vector, and how far along it the round's
+    // quadratic has its maximum (infinite: it keeps rising; NaN: no model).
+    GammaPoint way;
+    double step = NAN;
 };
 
-Assessment Assess(const RoundData& data, int column, double radius) {
+Assessment Assess(const RoundData& data, int column, const RoundGrid& grid) {
     Assessment a;
+    const double radius = grid.radius;
     RoundFit fit(data, column);
     if (!fit.Usable()) return a;
     a.peak = MaximiseInRegion(fit, radius / 40);
     if (!a.peak.found) return a;
     a.onEdge = fit.region.DepthOf(a.peak.at.re, a.peak.at.im) < kEdgeDepth * radius;
+    if (a.onEdge) {
+        const double angle = DegreesToRadians(grid.centerAngDeg);
+        const GammaPoint centre{grid.centerMag * std::cos(angle), grid.centerMag * std::sin(angle)};
+        GammaPoint out{a.peak.at.re - centre.re, a.peak.at.im - centre.im};
+        const double n = std::hypot(out.re, out.im);
+        out = n > 0 ? GammaPoint{out.re / n, out.im / n} : GammaPoint{1, 0};
+        a.way = out;
+        const Quadratic model(fit, centre, radius);
+        if (model.Usable()) {
+            // Up the model's slope where it leads out of the region; along the edge
+            // or back in, the slope is the spline's wiggle and the way out is away
+            // from the centre.
+            const GammaPoint g = model.Gradient(a.peak.at);
+            const double gn = std::hypot(g.re, g.im);
+            if (gn > 0 && (g.re * out.re + g.im * out.im) > 0.5 * gn) a.way = {g.re / gn, g.im / gn};
+            a.step = model.StepAlong(a.peak.at, a.way);
+        }
+    }
     const std::vector<double> errors = LeaveOneOut(fit.points).Errors(fit.values);
     std::vector<size_t> order(fit.points.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -181,7 +273,7 @@ private:
     // The radius of a grid about the centre that stays short of the loads where
     // sweeps failed.
     double Reachable(const RoundGrid& grid, double radius) const {
-        return std::max(kSmallestRadius, std::min(radius, reach_ - grid.centerMag));
+        return std::max(kSmallestRadius, std::min(radius, std::min(reach_, kRim) - grid.centerMag));
     }
 
     // Runs a round on the grid. A round after the first whose sweep failed (a real
@@ -224,7 +316,7 @@ private:
         size_t best = rounds_.size() - 1;
         double radius = INFINITY;
         for (size_t r = 0; r < rounds_.size(); ++r) {
-            const Assessment a = Assess(rounds_[r], columns_[m], grids_[r].radius);
+            const Assessment a = Assess(rounds_[r], columns_[m], grids_[r]);
             if (a.peak.found && !a.onEdge && grids_[r].radius < radius) {
                 best = r;
                 radius = grids_[r].radius;
@@ -240,7 +332,7 @@ private:
         bool shrunk = false;
         for (;;) {
             const RoundGrid grid = grids_[current];
-            const Assessment a = Assess(rounds_[current], columns_[m], grid.radius);
+            const Assessment a = Assess(rounds_[current], columns_[m], grid);
             if (!a.peak.found) {
                 report_.error = "round " + std::to_string(roundNumber_[current]) + " gives " + o.measurement +
                                 " no spline: its samples are not all finite or lie on one line";
@@ -272,16 +364,41 @@ private:
             // to limit the swing, the spline's error falls in proportion to the
             // spacing of the samples.
             double radius = grid.radius;
+            GammaPoint centre = a.peak.at;
             if (a.onEdge) {
                 // Once the grid has shrunk about a maximum, an edge is a small miss:
                 // it moves without widening.
                 if (!shrunk) radius = std::max(radius, std::min(2 * radius, kWidestRadius));
+                // The centre goes on beyond the edge to where the round's quadratic
+                // is largest, by the new radius at most: far from the optimum a round
+                // reaches the next region in one step, and the maximum found stays
+                // inside the new grid.
+                const double step = std::isnan(a.step) ? 0.5 * radius : std::min(a.step, radius);
+                centre = {centre.re + step * a.way.re, centre.im + step * a.way.im};
+                // A grid that would reach beyond the loads the grid can reach spans
+                // instead the way from the maximum out to them.
+                const double reach = std::min(reach_, kRim);
+                if (std::hypot(centre.re, centre.im) + radius > reach) {
+                    const GammaPoint p = a.peak.at;
+                    const double pd = p.re * a.way.re + p.im * a.way.im;
+                    const double out = -pd + std::sqrt(std::max(0.0, pd * pd + reach * reach - (p.re * p.re + p.im * p.im)));
+                    const double half = std::max(0.0, std::min(out, 2 * radius)) / 2;
+                    centre = {p.re + half * a.way.re, p.im + half * a.way.im};
+                    radius = std::max(kSmallestRadius, std::min(radius, half + kEdgeDepth * grid.radius));
+                }
             } else {
                 shrunk = true;
                 const double f = std::isfinite(a.error) && a.error > 0 ? o.tolerance / a.error : 0.25;
-                radius = std::max(kSmallestRadius, radius * std::min(0.5, std::max(0.25, f)));
+                radius *= std::min(0.5, std::max(0.25, f));
+                // Not a round for a few thousandths of radius: a grid about to be
+                // the smallest is.
+                if (radius < 1.5 * kSmallestRadius) radius = kSmallestRadius;
             }
-            if (!RunRound(GridAt(a.peak.at, radius))) return false;
+            // The centre keeps within the loads the grid reaches.
+            const double farthest = std::min(reach_, kRim) - kSmallestRadius;
+            const double m = std::hypot(centre.re, centre.im);
+            if (m > farthest) centre = {centre.re * farthest / m, centre.im * farthest / m};
+            if (!RunRound(GridAt(centre, radius))) return false;
             ++ran;
             current = rounds_.size() - 1;
         }
