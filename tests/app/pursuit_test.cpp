@@ -41,14 +41,23 @@ struct FakeWizard {
     Values values;
     std::vector<std::complex<double>> swept;  // every load of every round
     int rounds = 0;
+    // A device that finds no steady state beyond this |gamma| on the chart's left
+    // half: the sweep stops at the first such load with what it took before.
+    double failsBeyond = 2;
+    int failures = 0;
 
     vexasim::RoundRunner Runner() {
-        return [this](int round, const vexasim::RoundGrid& g, vexasim::RoundData& data, std::string&) {
+        return [this](int round, const vexasim::RoundGrid& g, vexasim::RoundData& data, std::string& error) {
             EXPECT_EQ(round, ++rounds);
             data.samples.columns = columns;
             data.units = units;
             data.displayUnits = displayUnits;
             for (const std::complex<double>& p : MovedGrid(g)) {
+                if (p.real() < 0 && std::abs(p) > failsBeyond) {
+                    ++failures;
+                    error = "no steady state";
+                    return false;
+                }
                 vexasim::Sample s;
                 s.magnitude = std::abs(p);
                 s.angleDeg = RadiansToDegrees(std::arg(p));
@@ -137,6 +146,33 @@ TEST(Pursuit, FindsTheLoadLineOptimumFromAFarStartInFewerAnalysesThanOneExtraFin
     EXPECT_DOUBLE_EQ(r.grids[0].centerMag, 0.5);
     EXPECT_DOUBLE_EQ(r.grids[0].radius, 0.2);
     EXPECT_NEAR(r.grids.back().centerMag, std::abs(optimum), 0.03);
+}
+
+TEST(Pursuit, GoesOnWhenLoadsBeyondTheOptimumFindNoSteadyState) {
+    const std::complex<double> optimum = LoadLineOptimum();
+    const double truth = AmplifierValues(optimum)[0];
+    for (double rim : {0.45, 0.48}) {
+        FakeWizard wizard = AmplifierWizard();
+        wizard.failsBeyond = rim;
+        const vexasim::PursuitReport r = vexasim::Pursue(FarStart({"Pout"}), wizard.Runner());
+        ASSERT_TRUE(r.ok) << r.error;
+        std::printf("%s", vexasim::PursuitSummary(r).c_str());
+        EXPECT_GE(wizard.failures, 1) << rim;
+        EXPECT_EQ(r.failedRounds, wizard.failures);
+        EXPECT_NE(vexasim::PursuitSummary(r).find(" failed, run again on half the radius"), std::string::npos);
+        EXPECT_EQ(r.analyses, static_cast<int>(wizard.swept.size()));
+        EXPECT_LT(r.analyses, kExtraFinePoints) << rim;
+        // The load found is as good as the optimum to half the uncertainty reported,
+        // and the value reported is the optimum's within that uncertainty. Across
+        // the load line (in resistance, along the real axis) the peak is a corner and
+        // the load is known to 0.01; along it, Pout falls by only 4.3 (X/R)^2 dB, 0.01
+        // dB over 0.02 in gamma, and a round with fewer loads can stop short of that.
+        const vexasim::PursuedOptimum& o = r.optima[0];
+        EXPECT_GT(AmplifierValues({o.at.re, o.at.im})[0], truth - 0.5 * o.uncertainty) << rim;
+        EXPECT_NEAR(o.value, truth, o.uncertainty) << rim;
+        EXPECT_LT(std::fabs(o.at.re - optimum.real()), 0.01) << rim;
+        EXPECT_LT(Distance(o.at, optimum), 0.03) << rim;
+    }
 }
 
 TEST(Pursuit, PowerAndEfficiencyOfTheAmplifierMeetOnTheLoadLine) {
