@@ -530,7 +530,9 @@ bool ParsePursuitOption(const std::string& option, const std::string& value, Pur
 Overlay PursuitPath(const PursuitReport& report) {
     Overlay o;
     o.name = "pursuit: centres of rounds 1-" + std::to_string(report.grids.size());
-    o.colour = "#888888";
+    o.colour = "#666666";
+    o.width = 1.5;
+    o.numbered = true;
     for (const RoundGrid& g : report.grids) {
         const double a = DegreesToRadians(g.centerAngDeg);
         o.points.push_back({g.centerMag * std::cos(a), g.centerMag * std::sin(a)});
@@ -541,12 +543,47 @@ Overlay PursuitPath(const PursuitReport& report) {
 Overlay TradeOffLine(const PursuitReport& report) {
     Overlay o;
     o.colour = "#1a9850";
-    if (report.optima.size() == 2)
+    o.width = 3.5;
+    o.dots = true;
+    if (report.optima.size() == 2) {
         o.name = "trade-off " + report.optima[0].measurement + " / " + report.optima[1].measurement;
-    for (const TradeOffPoint& p : report.tradeOff) o.points.push_back(p.at);
+        for (const PursuedOptimum& m : report.optima) {
+            o.valueNames.push_back(m.measurement);
+            o.valueUnits.push_back(m.displayUnit);
+        }
+    }
+    for (const TradeOffPoint& p : report.tradeOff) {
+        o.points.push_back(p.at);
+        o.values.push_back({p.first, p.second});
+    }
     // A line of one load (the two optima coincide) is drawn as a short tick.
-    if (o.points.size() == 1) o.points.push_back({o.points[0].re + 0.004, o.points[0].im});
+    if (o.points.size() == 1) {
+        o.points.push_back({o.points[0].re + 0.004, o.points[0].im});
+        o.values.push_back(o.values[0]);
+    }
     return o;
+}
+
+void PursuitView(const PursuitReport& report, GammaPoint& centre, double& halfWidth) {
+    centre = {0, 0};
+    halfWidth = 1;
+    if (report.grids.empty()) return;
+    // The last round's grid, the optima and the trade-off line.
+    const RoundGrid& g = report.grids.back();
+    const double a = DegreesToRadians(g.centerAngDeg);
+    const GammaPoint c{g.centerMag * std::cos(a), g.centerMag * std::sin(a)};
+    double x0 = c.re - g.radius, x1 = c.re + g.radius, y0 = c.im - g.radius, y1 = c.im + g.radius;
+    auto take = [&](const GammaPoint& p) {
+        x0 = std::min(x0, p.re), x1 = std::max(x1, p.re);
+        y0 = std::min(y0, p.im), y1 = std::max(y1, p.im);
+    };
+    for (const PursuedOptimum& o : report.optima) take(o.at);
+    for (const TradeOffPoint& p : report.tradeOff) take(p.at);
+    // With a margin that shows the way the pursuit came and the lines around.
+    const double half = std::max(0.15, 0.9 * std::max(x1 - x0, y1 - y0));
+    if (half >= 0.6) return;  // hardly closer than the whole chart
+    centre = {(x0 + x1) / 2, (y0 + y1) / 2};
+    halfWidth = half;
 }
 
 bool ResolveMeasurement(const std::vector<std::string>& columns, const std::string& name, std::string& column,

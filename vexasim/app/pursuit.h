@@ -103,4 +103,8 @@ bool ParsePursuitOption(const std::string& option, const std::string& value, Pur
 Overlay PursuitPath(const PursuitReport& report);
 Overlay TradeOffLine(const PursuitReport& report);
 
+// The part of the chart that shows the pursuit's end: the last round's grid, the
+// optima and the trade-off line, with a margin (half-width 1: the whole chart).
+void PursuitView(const PursuitReport& report, GammaPoint& centre, double& halfWidth);
+
 }  // namespace vexasim
