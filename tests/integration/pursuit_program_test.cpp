@@ -111,6 +111,39 @@ TEST_F(Pursuit, TheAmplifiersOptimaAndTradeOffFromAFarStart) {
     EXPECT_EQ(Count(ReadFile(out + "/Load_Pull_Data_Contour_Graph.html"), "class=\"overlay\""), 2u);
     EXPECT_EQ(Count(ReadFile(last + "/Load_Pull_Data_Contour_Graph.svg"), "class=\"overlay\""), 0u);
 
+    // The chart is a close view of the end; on the page, a load on the trade-off line
+    // given in the address is that line's point, read out with its values.
+    EXPECT_NE(svg.find("close view: gamma 0.3"), std::string::npos);
+    const size_t first = out_.find("\n  gamma ", out_.find("trade-off between"));
+    ASSERT_NE(first, std::string::npos) << out_;
+    double m = NAN, a = NAN, pout = NAN, pae = NAN;
+    ASSERT_EQ(std::sscanf(out_.c_str() + first, "\n  gamma %lf at %lf", &m, &a), 2);
+    std::sscanf(out_.c_str() + out_.find("PA:Pout ", first), "PA:Pout %lf", &pout);
+    std::sscanf(out_.c_str() + out_.find("PA:PAE ", first), "PA:PAE %lf", &pae);
+    char hash[64];
+    std::snprintf(hash, sizeof hash, "#marker=%.3f@%.1f", m, a);
+    const std::string dom = [&] {
+        std::string cmd = "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+                          "--disable-background-networking --disable-component-update --disable-sync --user-data-dir='" +
+                          dir_ + "/browser' --dump-dom 'file://" + out + "/Load_Pull_Data_Contour_Graph.html" + hash +
+                          "' >'" + dir_ + "/dom' 2>/dev/null";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        return ReadFile(dir_ + "/dom");
+    }();
+    const size_t readout = dom.find("<div id=\"readout\"");
+    ASSERT_NE(readout, std::string::npos) << dom.substr(0, 300);
+    const std::string said = dom.substr(readout, dom.find("</div>", readout) - readout);
+    EXPECT_NE(said.find(": trade-off PA:Pout / PA:PAE, point "), std::string::npos) << said;
+    EXPECT_NE(said.find("marker T"), std::string::npos) << said;
+    double readPout = NAN, readPae = NAN;
+    const size_t p1 = said.find("<p>PA:Pout: "), p2 = said.find("<p>PA:PAE: ");
+    ASSERT_TRUE(p1 != std::string::npos && p2 != std::string::npos) << said;
+    std::sscanf(said.c_str() + p1, "<p>PA:Pout: %lf", &readPout);
+    std::sscanf(said.c_str() + p2, "<p>PA:PAE: %lf", &readPae);
+    // The point read is the one given or a neighbour 0.001 away on this short line.
+    EXPECT_NEAR(readPout, pout, 0.02) << said;
+    EXPECT_NEAR(readPae, pae, 0.2) << said;
+
     // The project saved at the end repeats the last round.
     ASSERT_EQ(Run({"run", out + "/amplifier.json", "-o", dir_ + "/again", "--simulate", "--quiet"}), 0) << err_;
     EXPECT_EQ(ReadFile(dir_ + "/again/samples.csv"), ReadFile(out + "/samples.csv"));
