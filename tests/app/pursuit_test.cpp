@@ -270,6 +270,24 @@ TEST(Pursuit, EndsAndRefusalsAreSaid) {
     EXPECT_NEAR(r.grids.back().radius, 0.05, 1e-9);
     EXPECT_NE(vexasim::PursuitSummary(r).find("smallest radius"), std::string::npos);
 
+    // A measurement that rises up to the rim: the pursuit follows it there and stops
+    // when the grid reaches no further, rather than repeat the same round.
+    FakeWizard rising;
+    rising.columns = {"S:F"};
+    rising.units = {"dB"};
+    rising.displayUnits = {"dBm"};
+    rising.values = [](std::complex<double> p) { return std::vector<double>{30 + 10 * p.real()}; };
+    vexasim::PursuitSettings up = FarStart({"F"});
+    up.centerAngDeg = 180;
+    r = vexasim::Pursue(up, rising.Runner());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.optima[0].end, vexasim::PursuitEnd::kAtRim);
+    EXPECT_TRUE(r.optima[0].onEdge);
+    EXPECT_GT(r.optima[0].at.re, 0.93);
+    EXPECT_LT(rising.rounds, 8);
+    EXPECT_NE(vexasim::PursuitSummary(r).find("where the grid reaches no further (|gamma| 0.95)"), std::string::npos)
+        << vexasim::PursuitSummary(r);
+
     // Names that are not there or are not one, and a round that fails.
     std::string column, error;
     const std::vector<std::string> columns = {"PA:Pout", "PB:Pout", "PA:PAE"};

@@ -271,9 +271,11 @@ public:
 
 private:
     // The radius of a grid about the centre that stays short of the loads where
-    // sweeps failed.
+    // sweeps failed and of the rim the wizard keeps to.
     double Reachable(const RoundGrid& grid, double radius) const {
-        return std::max(kSmallestRadius, std::min(radius, std::min(reach_, kRim) - grid.centerMag));
+        // The first round is the user's grid as given.
+        const double reach = rounds_.empty() ? reach_ : std::min(reach_, kRim);
+        return std::max(kSmallestRadius, std::min(radius, reach - grid.centerMag));
     }
 
     // Runs a round on the grid. A round after the first whose sweep failed (a real
@@ -398,7 +400,16 @@ private:
             const double farthest = std::min(reach_, kRim) - kSmallestRadius;
             const double m = std::hypot(centre.re, centre.im);
             if (m > farthest) centre = {centre.re * farthest / m, centre.im * farthest / m};
-            if (!RunRound(GridAt(centre, radius))) return false;
+            RoundGrid next = GridAt(centre, radius);
+            next.radius = Reachable(next, next.radius);
+            // On the edge where the grid can neither move nor widen, another round
+            // would repeat this one.
+            if (a.onEdge && std::fabs(next.centerMag - grid.centerMag) < 1e-6 &&
+                std::fabs(next.centerAngDeg - grid.centerAngDeg) < 1e-6 && std::fabs(next.radius - grid.radius) < 1e-6) {
+                o.end = PursuitEnd::kAtRim;
+                return true;
+            }
+            if (!RunRound(next)) return false;
             ++ran;
             current = rounds_.size() - 1;
         }
@@ -638,6 +649,13 @@ std::string PursuitSummary(const PursuitReport& report) {
             case PursuitEnd::kSmallestGrid:
                 out += "stopped in round " + std::to_string(o.round) + " at the smallest radius the grid takes (" +
                        Number(kSmallestRadius) + "); the leave-one-out error next to the maximum is above " + tol + "\n";
+                break;
+            case PursuitEnd::kAtRim:
+                out += "stopped in round " + std::to_string(o.round) +
+                       ": the maximum lies on the edge where the grid reaches no further (" +
+                       (std::hypot(o.at.re, o.at.im) > kRim - 0.02 ? "|gamma| " + Number(kRim)
+                                                                    : std::string("short of the loads that failed")) +
+                       "); the optimum may lie beyond\n";
                 break;
             case PursuitEnd::kRoundLimit:
                 out += "stopped at the round limit in round " + std::to_string(o.round) +

@@ -44,6 +44,7 @@ enum class PursuitEnd {
     kConverged,      // inside the region, the error next to the maximum below the tolerance
     kSmallestGrid,   // inside the region at the smallest radius the grid takes
     kRoundLimit,     // still moving or shrinking when the rounds ran out
+    kAtRim,          // on the edge where the grid reaches no further (|gamma| 0.95, or short of loads that failed)
 };
 
 struct PursuedOptimum {
