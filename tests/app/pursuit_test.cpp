@@ -151,13 +151,16 @@ TEST(Pursuit, FindsTheLoadLineOptimumFromAFarStartInFewerAnalysesThanOneExtraFin
 TEST(Pursuit, GoesOnWhenLoadsBeyondTheOptimumFindNoSteadyState) {
     const std::complex<double> optimum = LoadLineOptimum();
     const double truth = AmplifierValues(optimum)[0];
-    for (double rim : {0.45, 0.48}) {
+    for (double rim : {0.42, 0.45, 0.48}) {
         FakeWizard wizard = AmplifierWizard();
         wizard.failsBeyond = rim;
         const vexasim::PursuitReport r = vexasim::Pursue(FarStart({"Pout"}), wizard.Runner());
         ASSERT_TRUE(r.ok) << r.error;
         std::printf("%s", vexasim::PursuitSummary(r).c_str());
+        // The load that failed is where the sweep stopped: later grids keep short of
+        // it, and the pursuit goes on even 0.06 beyond the optimum.
         EXPECT_GE(wizard.failures, 1) << rim;
+        EXPECT_LE(wizard.failures, 2) << rim;
         EXPECT_EQ(r.failedRounds, wizard.failures);
         EXPECT_NE(vexasim::PursuitSummary(r).find(" failed, run again on half the radius"), std::string::npos);
         EXPECT_EQ(r.analyses, static_cast<int>(wizard.swept.size()));

@@ -226,6 +226,32 @@ Assessment Assess(const RoundData& data, int column, const RoundGrid& grid) {
     return a;
 }
 
+// Where a sweep that failed stopped: the wizard sweeps the grid's outer ring first,
+// counter-clockwise from the centre's right at even steps, so the load after the
+// last one simulated is the one that failed. NaN where the samples are not so.
+GammaPoint FailedLoad(const RoundGrid& grid, const SampleTable& samples) {
+    const GammaPoint none{NAN, NAN};
+    const double a = DegreesToRadians(grid.centerAngDeg), r = grid.radius;
+    const GammaPoint c{grid.centerMag * std::cos(a), grid.centerMag * std::sin(a)};
+    std::vector<double> angles;
+    for (const Sample& s : samples.rows) {
+        const GammaPoint p = SamplePoint(s);
+        if (std::fabs(std::hypot(p.re - c.re, p.im - c.im) - r) > 1e-4) return none;
+        angles.push_back(std::atan2(p.im - c.im, p.re - c.re));
+    }
+    if (angles.empty()) return {c.re + r, c.im};
+    if (angles.size() < 2) return none;
+    auto turn = [](double from, double to) {
+        double d = std::remainder(to - from, 2 * kPi);
+        return d <= 0 ? d + 2 * kPi : d;
+    };
+    const double step = turn(angles[0], angles[1]);
+    for (size_t i = 2; i < angles.size(); ++i)
+        if (std::fabs(turn(angles[i - 1], angles[i]) - step) > 1e-4) return none;
+    const double next = angles.back() + step;
+    return {c.re + r * std::cos(next), c.im + r * std::sin(next)};
+}
+
 // A grid as the dialog will read it back from its text.
 RoundGrid GridAt(GammaPoint centre, double radius) {
     RoundGrid g;
@@ -290,9 +316,18 @@ private:
             report_.analyses += static_cast<int>(data.samples.rows.size());
             report_.grids.push_back(grid);
             ++report_.failedRounds;
-            if (rounds_.empty() || retry == 2 || grid.radius <= kSmallestRadius + 1e-9) return false;
-            reach_ = std::min(reach_, grid.centerMag + grid.radius - 0.01);
-            grid.radius = Reachable(grid, grid.radius / 2);
+            if (rounds_.empty() || retry == 2) return false;
+            // Later grids keep short of the load that failed, or of the failed grid's
+            // far side where that load is not known; the round is run again on half
+            // the radius, its centre drawn in as far as that takes.
+            const GammaPoint failed = FailedLoad(grid, data.samples);
+            reach_ = std::min(reach_, std::isfinite(failed.re) ? std::hypot(failed.re, failed.im) - 0.01
+                                                                : grid.centerMag + grid.radius - 0.01);
+            const double radius = std::max(kSmallestRadius, grid.radius / 2);
+            const double mag = std::max(0.0, std::min(grid.centerMag, reach_ - radius));
+            if (grid.radius <= kSmallestRadius + 1e-9 && mag == grid.centerMag) return false;
+            grid.centerMag = std::strtod(GridNumber(mag).c_str(), nullptr);
+            grid.radius = Reachable(grid, radius);
             data = RoundData();
             ++round;
         }
