@@ -146,6 +146,19 @@ TEST(Pursuit, FindsTheLoadLineOptimumFromAFarStartInFewerAnalysesThanOneExtraFin
     EXPECT_DOUBLE_EQ(r.grids[0].centerMag, 0.5);
     EXPECT_DOUBLE_EQ(r.grids[0].radius, 0.2);
     EXPECT_NEAR(r.grids.back().centerMag, std::abs(optimum), 0.03);
+
+    // From far starts off the real axis too, the step beyond the edge leads there.
+    for (double angle : {90.0, -120.0, 45.0}) {
+        FakeWizard w = AmplifierWizard();
+        vexasim::PursuitSettings start = FarStart({"Pout"});
+        start.centerAngDeg = angle;
+        const vexasim::PursuitReport q = vexasim::Pursue(start, w.Runner());
+        ASSERT_TRUE(q.ok) << q.error;
+        EXPECT_LT(q.analyses, kExtraFinePoints) << angle;
+        EXPECT_GT(AmplifierValues({q.optima[0].at.re, q.optima[0].at.im})[0], truth - 0.5 * q.optima[0].tolerance)
+            << angle << "\n" << vexasim::PursuitSummary(q);
+        EXPECT_LT(Distance(q.optima[0].at, optimum), 0.03) << angle;
+    }
 }
 
 TEST(Pursuit, GoesOnWhenLoadsBeyondTheOptimumFindNoSteadyState) {
@@ -271,7 +284,37 @@ TEST(Pursuit, EndsAndRefusalsAreSaid) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.optima[0].end, vexasim::PursuitEnd::kSmallestGrid);
     EXPECT_NEAR(r.grids.back().radius, 0.05, 1e-9);
-    EXPECT_NE(vexasim::PursuitSummary(r).find("smallest radius"), std::string::npos);
+    EXPECT_NE(vexasim::PursuitSummary(r).find("at the smallest radius the grid takes (0.05); the leave-one-out error "
+                                              "next to the maximum is above 1e-09 dB"),
+              std::string::npos)
+        << vexasim::PursuitSummary(r);
+
+    // The round limit holds per measurement: the second pursuit asks for rounds of
+    // its own.
+    FakeWizard both = AmplifierWizard();
+    vexasim::PursuitSettings two = FarStart({"Pout", "PAE"});
+    two.maxRounds = 1;
+    r = vexasim::Pursue(two, both.Runner());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.optima[0].round, 1);
+    EXPECT_EQ(r.optima[1].round, 2);
+    EXPECT_EQ(r.optima[1].end, vexasim::PursuitEnd::kRoundLimit);
+
+    // The options as the command line gives them.
+    vexasim::PursuitSettings parsed;
+    std::string why;
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--pursue", "Pout,PA:PAE", parsed, why)) << why;
+    EXPECT_EQ(parsed.measurements, (std::vector<std::string>{"Pout", "PA:PAE"}));
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--pursue", "DE", parsed, why)) << why;
+    EXPECT_EQ(parsed.measurements, std::vector<std::string>{"DE"});
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--pursue", "Pout,PAE,DE", parsed, why));
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--pursue", "Pout,", parsed, why));
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--tolerance", "0.02", parsed, why)) << why;
+    EXPECT_EQ(parsed.tolerance, 0.02);
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--rounds", "50", parsed, why)) << why;
+    EXPECT_EQ(parsed.maxRounds, 50);
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--rounds", "51", parsed, why));
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--tolerance", "0", parsed, why));
 
     // A measurement that rises up to the rim: the pursuit follows it there and stops
     // when the grid reaches no further, rather than repeat the same round.
