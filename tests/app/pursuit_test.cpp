@@ -4,6 +4,7 @@
 // line is the segment between their peaks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <functional>
@@ -45,6 +46,7 @@ struct FakeWizard {
     // half: the sweep stops at the first such load with what it took before.
     double failsBeyond = 2;
     int failures = 0;
+    std::vector<int> failedCalls;  // rounds (as counted by the pursuit) that fail at once
 
     vexasim::RoundRunner Runner() {
         return [this](int round, const vexasim::RoundGrid& g, vexasim::RoundData& data, std::string& error) {
@@ -52,6 +54,11 @@ struct FakeWizard {
             data.samples.columns = columns;
             data.units = units;
             data.displayUnits = displayUnits;
+            if (std::find(failedCalls.begin(), failedCalls.end(), round) != failedCalls.end()) {
+                ++failures;
+                error = "the engine failed";
+                return false;
+            }
             for (const std::complex<double>& p : MovedGrid(g)) {
                 if (p.real() < 0 && std::abs(p) > failsBeyond) {
                     ++failures;
@@ -189,6 +196,25 @@ TEST(Pursuit, GoesOnWhenLoadsBeyondTheOptimumFindNoSteadyState) {
         EXPECT_LT(std::fabs(o.at.re - optimum.real()), 0.01) << rim;
         EXPECT_LT(Distance(o.at, optimum), 0.03) << rim;
     }
+}
+
+TEST(Pursuit, ARoundThatFailsIsRunAgainTwiceAtMost) {
+    FakeWizard twice = AmplifierWizard();
+    twice.failedCalls = {2, 3};
+    vexasim::PursuitReport r = vexasim::Pursue(FarStart({"Pout"}), twice.Runner());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.failedRounds, 2);
+    EXPECT_LT(Distance(r.optima[0].at, LoadLineOptimum()), 0.03);
+    // Each retry on half the radius.
+    EXPECT_NEAR(r.grids[2].radius, r.grids[1].radius / 2, 1e-6);
+    EXPECT_NEAR(r.grids[3].radius, r.grids[2].radius / 2, 1e-6);
+
+    FakeWizard thrice = AmplifierWizard();
+    thrice.failedCalls = {2, 3, 4};
+    r = vexasim::Pursue(FarStart({"Pout"}), thrice.Runner());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "the engine failed");
+    EXPECT_EQ(r.failedRounds, 3);
 }
 
 TEST(Pursuit, PowerAndEfficiencyOfTheAmplifierMeetOnTheLoadLine) {

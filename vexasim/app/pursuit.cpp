@@ -319,10 +319,15 @@ private:
             if (rounds_.empty() || retry == 2) return false;
             // Later grids keep short of the load that failed, or of the failed grid's
             // far side where that load is not known; the round is run again on half
-            // the radius, its centre drawn in as far as that takes.
+            // the radius, its centre drawn in as far as that takes. A load that failed
+            // on the grid's inner half says nothing of the loads towards the rim.
             const GammaPoint failed = FailedLoad(grid, data.samples);
-            reach_ = std::min(reach_, std::isfinite(failed.re) ? std::hypot(failed.re, failed.im) - 0.01
-                                                                : grid.centerMag + grid.radius - 0.01);
+            const double a = DegreesToRadians(grid.centerAngDeg);
+            if (!std::isfinite(failed.re))
+                reach_ = std::min(reach_, grid.centerMag + grid.radius - 0.01);
+            else if ((failed.re - grid.centerMag * std::cos(a)) * std::cos(a) +
+                         (failed.im - grid.centerMag * std::sin(a)) * std::sin(a) >= 0)
+                reach_ = std::min(reach_, std::hypot(failed.re, failed.im) - 0.01);
             const double radius = std::max(kSmallestRadius, grid.radius / 2);
             const double mag = std::max(0.0, std::min(grid.centerMag, reach_ - radius));
             if (grid.radius <= kSmallestRadius + 1e-9 && mag == grid.centerMag) return false;
