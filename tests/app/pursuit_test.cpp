@@ -4,6 +4,7 @@
 // line is the segment between their peaks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <functional>
@@ -41,14 +42,29 @@ struct FakeWizard {
     Values values;
     std::vector<std::complex<double>> swept;  // every load of every round
     int rounds = 0;
+    // A device that finds no steady state beyond this |gamma| on the chart's left
+    // half: the sweep stops at the first such load with what it took before.
+    double failsBeyond = 2;
+    int failures = 0;
+    std::vector<int> failedCalls;  // rounds (as counted by the pursuit) that fail at once
 
     vexasim::RoundRunner Runner() {
-        return [this](int round, const vexasim::RoundGrid& g, vexasim::RoundData& data, std::string&) {
+        return [this](int round, const vexasim::RoundGrid& g, vexasim::RoundData& data, std::string& error) {
             EXPECT_EQ(round, ++rounds);
             data.samples.columns = columns;
             data.units = units;
             data.displayUnits = displayUnits;
+            if (std::find(failedCalls.begin(), failedCalls.end(), round) != failedCalls.end()) {
+                ++failures;
+                error = "the engine failed";
+                return false;
+            }
             for (const std::complex<double>& p : MovedGrid(g)) {
+                if (p.real() < 0 && std::abs(p) > failsBeyond) {
+                    ++failures;
+                    error = "no steady state";
+                    return false;
+                }
                 vexasim::Sample s;
                 s.magnitude = std::abs(p);
                 s.angleDeg = RadiansToDegrees(std::arg(p));
@@ -137,6 +153,68 @@ TEST(Pursuit, FindsTheLoadLineOptimumFromAFarStartInFewerAnalysesThanOneExtraFin
     EXPECT_DOUBLE_EQ(r.grids[0].centerMag, 0.5);
     EXPECT_DOUBLE_EQ(r.grids[0].radius, 0.2);
     EXPECT_NEAR(r.grids.back().centerMag, std::abs(optimum), 0.03);
+
+    // From far starts off the real axis too, the step beyond the edge leads there.
+    for (double angle : {90.0, -120.0, 45.0}) {
+        FakeWizard w = AmplifierWizard();
+        vexasim::PursuitSettings start = FarStart({"Pout"});
+        start.centerAngDeg = angle;
+        const vexasim::PursuitReport q = vexasim::Pursue(start, w.Runner());
+        ASSERT_TRUE(q.ok) << q.error;
+        EXPECT_LT(q.analyses, kExtraFinePoints) << angle;
+        EXPECT_GT(AmplifierValues({q.optima[0].at.re, q.optima[0].at.im})[0], truth - 0.5 * q.optima[0].tolerance)
+            << angle << "\n" << vexasim::PursuitSummary(q);
+        EXPECT_LT(Distance(q.optima[0].at, optimum), 0.03) << angle;
+    }
+}
+
+TEST(Pursuit, GoesOnWhenLoadsBeyondTheOptimumFindNoSteadyState) {
+    const std::complex<double> optimum = LoadLineOptimum();
+    const double truth = AmplifierValues(optimum)[0];
+    for (double rim : {0.42, 0.45, 0.48}) {
+        FakeWizard wizard = AmplifierWizard();
+        wizard.failsBeyond = rim;
+        const vexasim::PursuitReport r = vexasim::Pursue(FarStart({"Pout"}), wizard.Runner());
+        ASSERT_TRUE(r.ok) << r.error;
+        std::printf("%s", vexasim::PursuitSummary(r).c_str());
+        // The load that failed is where the sweep stopped: later grids keep short of
+        // it, and the pursuit goes on even 0.06 beyond the optimum.
+        EXPECT_GE(wizard.failures, 1) << rim;
+        EXPECT_LE(wizard.failures, 2) << rim;
+        EXPECT_EQ(r.failedRounds, wizard.failures);
+        EXPECT_NE(vexasim::PursuitSummary(r).find(" failed, run again on half the radius"), std::string::npos);
+        EXPECT_EQ(r.analyses, static_cast<int>(wizard.swept.size()));
+        EXPECT_LT(r.analyses, kExtraFinePoints) << rim;
+        // The load found is as good as the optimum to half the uncertainty reported,
+        // and the value reported is the optimum's within that uncertainty. Across
+        // the load line (in resistance, along the real axis) the peak is a corner and
+        // the load is known to 0.01; along it, Pout falls by only 4.3 (X/R)^2 dB, 0.01
+        // dB over 0.02 in gamma, and a round with fewer loads can stop short of that.
+        const vexasim::PursuedOptimum& o = r.optima[0];
+        EXPECT_GT(AmplifierValues({o.at.re, o.at.im})[0], truth - 0.5 * o.uncertainty) << rim;
+        EXPECT_NEAR(o.value, truth, o.uncertainty) << rim;
+        EXPECT_LT(std::fabs(o.at.re - optimum.real()), 0.01) << rim;
+        EXPECT_LT(Distance(o.at, optimum), 0.03) << rim;
+    }
+}
+
+TEST(Pursuit, ARoundThatFailsIsRunAgainTwiceAtMost) {
+    FakeWizard twice = AmplifierWizard();
+    twice.failedCalls = {2, 3};
+    vexasim::PursuitReport r = vexasim::Pursue(FarStart({"Pout"}), twice.Runner());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.failedRounds, 2);
+    EXPECT_LT(Distance(r.optima[0].at, LoadLineOptimum()), 0.03);
+    // Each retry on half the radius.
+    EXPECT_NEAR(r.grids[2].radius, r.grids[1].radius / 2, 1e-6);
+    EXPECT_NEAR(r.grids[3].radius, r.grids[2].radius / 2, 1e-6);
+
+    FakeWizard thrice = AmplifierWizard();
+    thrice.failedCalls = {2, 3, 4};
+    r = vexasim::Pursue(FarStart({"Pout"}), thrice.Runner());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "the engine failed");
+    EXPECT_EQ(r.failedRounds, 3);
 }
 
 TEST(Pursuit, PowerAndEfficiencyOfTheAmplifierMeetOnTheLoadLine) {
@@ -232,7 +310,55 @@ TEST(Pursuit, EndsAndRefusalsAreSaid) {
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.optima[0].end, vexasim::PursuitEnd::kSmallestGrid);
     EXPECT_NEAR(r.grids.back().radius, 0.05, 1e-9);
-    EXPECT_NE(vexasim::PursuitSummary(r).find("smallest radius"), std::string::npos);
+    EXPECT_NE(vexasim::PursuitSummary(r).find("at the smallest radius the grid takes (0.05); the leave-one-out error "
+                                              "next to the maximum is above 1e-09 dB"),
+              std::string::npos)
+        << vexasim::PursuitSummary(r);
+
+    // The round limit holds per measurement: the second pursuit asks for rounds of
+    // its own.
+    FakeWizard both = AmplifierWizard();
+    vexasim::PursuitSettings two = FarStart({"Pout", "PAE"});
+    two.maxRounds = 1;
+    r = vexasim::Pursue(two, both.Runner());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.optima[0].round, 1);
+    EXPECT_EQ(r.optima[1].round, 2);
+    EXPECT_EQ(r.optima[1].end, vexasim::PursuitEnd::kRoundLimit);
+
+    // The options as the command line gives them.
+    vexasim::PursuitSettings parsed;
+    std::string why;
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--pursue", "Pout,PA:PAE", parsed, why)) << why;
+    EXPECT_EQ(parsed.measurements, (std::vector<std::string>{"Pout", "PA:PAE"}));
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--pursue", "DE", parsed, why)) << why;
+    EXPECT_EQ(parsed.measurements, std::vector<std::string>{"DE"});
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--pursue", "Pout,PAE,DE", parsed, why));
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--pursue", "Pout,", parsed, why));
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--tolerance", "0.02", parsed, why)) << why;
+    EXPECT_EQ(parsed.tolerance, 0.02);
+    ASSERT_TRUE(vexasim::ParsePursuitOption("--rounds", "50", parsed, why)) << why;
+    EXPECT_EQ(parsed.maxRounds, 50);
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--rounds", "51", parsed, why));
+    EXPECT_FALSE(vexasim::ParsePursuitOption("--tolerance", "0", parsed, why));
+
+    // A measurement that rises up to the rim: the pursuit follows it there and stops
+    // when the grid reaches no further, rather than repeat the same round.
+    FakeWizard rising;
+    rising.columns = {"S:F"};
+    rising.units = {"dB"};
+    rising.displayUnits = {"dBm"};
+    rising.values = [](std::complex<double> p) { return std::vector<double>{30 + 10 * p.real()}; };
+    vexasim::PursuitSettings up = FarStart({"F"});
+    up.centerAngDeg = 180;
+    r = vexasim::Pursue(up, rising.Runner());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.optima[0].end, vexasim::PursuitEnd::kAtRim);
+    EXPECT_TRUE(r.optima[0].onEdge);
+    EXPECT_GT(r.optima[0].at.re, 0.93);
+    EXPECT_LT(rising.rounds, 8);
+    EXPECT_NE(vexasim::PursuitSummary(r).find("where the grid reaches no further (|gamma| 0.95)"), std::string::npos)
+        << vexasim::PursuitSummary(r);
 
     // Names that are not there or are not one, and a round that fails.
     std::string column, error;

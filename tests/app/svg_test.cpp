@@ -305,7 +305,11 @@ TEST(SmithChart, TheTitleNamesTheCompressionLevels) {
 
 TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
     RunFixture f;
-    f.options.overlays.push_back({"trade-off", "#000", {{-0.5, 0}, {-0.3, -0.2}, {-0.1, -0.3}}});
+    vexasim::Overlay line;
+    line.name = "trade-off";
+    line.colour = "#000";
+    line.points = {{-0.5, 0}, {-0.3, -0.2}, {-0.1, -0.3}};
+    f.options.overlays.push_back(line);
     vexasim::RenderStats stats;
     const std::string svg = vexasim::RenderSmithChart(f.p, f.g, &stats, f.options);
     EXPECT_TRUE(BalancedXml(svg));
@@ -400,7 +404,7 @@ TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
         EXPECT_GT(x, 320 + 280 * (r - 1) / (r + 1)) << text;
         EXPECT_LT(x, 320 + 280 * (r - 1) / (r + 1) + 4) << text;
     }
-    EXPECT_EQ(Count(svg, "<polyline class=\"overlay\""), 1u);
+    EXPECT_EQ(Count(svg, "<g class=\"overlay\""), 1u);
     EXPECT_EQ(Count(svg, "points=\"180.00,365.00 236.00,421.00 292.00,449.00\""), 1u);
     EXPECT_EQ(Count(svg, ">trade-off</text>"), 1u);
 
@@ -455,3 +459,35 @@ TEST(InteractiveChart, IsOnePageWithTheChartAndItsDataInside) {
 }
 
 }  // namespace
+
+TEST(SmithChart, ACloseViewDrawsTheSameChartLargerAboutItsCentre) {
+    using G = vexasim::ChartGeometry;
+    RunFixture f;
+    vexasim::Overlay line;
+    line.name = "path";
+    line.colour = "#000";
+    line.numbered = true;
+    line.points = {{-0.3, -0.2}, {-0.2, -0.1}};
+    f.options.overlays.push_back(line);
+    f.options.viewCentre = {-0.3, -0.2};
+    f.options.viewHalfWidth = 0.25;
+    const vexasim::ChartView v = vexasim::ViewOf(f.options);
+    EXPECT_TRUE(v.Zoomed());
+    EXPECT_DOUBLE_EQ(v.r, G::kRadius * 4);
+    // The view's centre lies at the chart's centre; gamma 0 where the scale puts it.
+    EXPECT_DOUBLE_EQ(v.cx + v.r * -0.3, G::kCx);
+    EXPECT_DOUBLE_EQ(v.cy - v.r * -0.2, G::kCy);
+    const std::string svg = vexasim::RenderSmithChart(f.p, f.g, nullptr, f.options);
+    EXPECT_TRUE(BalancedXml(svg));
+    EXPECT_NE(svg.find("close view: gamma 0.36 at -146 deg, 0.25 either side"), std::string::npos);
+    EXPECT_NE(svg.find("clip-path=\"url(#plot)\""), std::string::npos);
+    // The path's second point, 0.1 right of and above the centre, 112 units off.
+    EXPECT_NE(svg.find("<text class=\"overlay-label\" x=\"437.00\" y=\"248.00\""), std::string::npos)
+        << svg.substr(svg.find("overlay"), 600);
+    // The whole chart (and a view as wide or wider) is drawn as before.
+    for (double h : {1.0, 0.0, 2.0}) {
+        f.options.viewHalfWidth = h;
+        EXPECT_FALSE(vexasim::ViewOf(f.options).Zoomed()) << h;
+    }
+    EXPECT_EQ(vexasim::RenderSmithChart(f.p, f.g, nullptr, f.options).find("close view"), std::string::npos);
+}

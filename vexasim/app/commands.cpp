@@ -527,6 +527,7 @@ int PursueCommand(const RunOptions& options) {
     chart.results = &last.results;
     chart.overlays.push_back(PursuitPath(report));
     if (!report.tradeOff.empty()) chart.overlays.push_back(TradeOffLine(report));
+    PursuitView(report, chart.viewCentre, chart.viewHalfWidth);
     for (const auto& g : last.file.data.graphs)
         if (g.type == 2 && !WriteCharts(o.outDir, last.file.data, g, chart, error)) return Fail(error, 1);
     std::fputs(PursuitSummary(report).c_str(), stdout);

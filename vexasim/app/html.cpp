@@ -129,10 +129,29 @@ const char* const kScript = R"JS(
     return t;
   }
 
+  // The point of a line with values (the trade-off line) within 7 pixels, or null.
+  function linePointAt(re, im) {
+    var best = null, bestD = 7 / D.r;
+    (D.lines || []).forEach(function (l, n) {
+      l.points.forEach(function (p, i) {
+        var d = Math.hypot(p[0] - re, p[1] - im);
+        if (d <= bestD) { bestD = d; best = { line: n, index: i }; }
+      });
+    });
+    return best;
+  }
+
   function showReadout(r, where) {
     var box = document.getElementById('readout');
     box.textContent = '';
     function line(text, cls) { var p = document.createElement('p'); p.textContent = text; if (cls) p.className = cls; box.appendChild(p); }
+    if (r.linePoint) {
+      var l = D.lines[r.linePoint.line], p = l.points[r.linePoint.index];
+      line(where + ': ' + l.name + ', point ' + (r.linePoint.index + 1) + ' of ' + l.points.length + ': \u0393 = ' +
+           fixed(r.mag, 3) + ' \u2220 ' + fixed(r.ang, 1) + '\u00b0,  Z = ' + zText(r), 'trade-off');
+      l.names.forEach(function (name, k) { line(name + ': ' + unitText(p[2 + k], l.units[k], 3)); });
+      return;
+    }
     line(where + ': \u0393 = ' + fixed(r.mag, 3) + ' \u2220 ' + fixed(r.ang, 1) + '\u00b0,  Z = ' + zText(r));
     if (r.mag > 1) { line('outside the chart'); return; }
     D.measurements.forEach(function (m, n) {
@@ -257,9 +276,18 @@ const char* const kScript = R"JS(
   }
 
   // Moving over the chart reads it out; a click pins a marker.
+  // A trade-off point under the pointer is read out as itself: its own load and values.
+  function atPointer(g) {
+    var hit = linePointAt(g[0], g[1]);
+    if (!hit) return fromPlane(g[0], g[1]);
+    var p = D.lines[hit.line].points[hit.index];
+    var r = fromPlane(p[0], p[1]);
+    r.linePoint = hit;
+    return r;
+  }
   svg.addEventListener('pointermove', function (evt) {
     var g = toPlane(evt);
-    var r = fromPlane(g[0], g[1]);
+    var r = atPointer(g);
     showReadout(r, 'pointer');
     ring.setAttribute('cx', svgX(r.re));
     ring.setAttribute('cy', svgY(r.im));
@@ -268,7 +296,12 @@ const char* const kScript = R"JS(
   svg.addEventListener('pointerleave', function () { ring.setAttribute('visibility', 'hidden'); });
   svg.addEventListener('click', function (evt) {
     var g = toPlane(evt);
-    addMarker(fromPlane(g[0], g[1]));
+    var r = atPointer(g);
+    if (r.linePoint) {
+      if (addMarker(r, 'T' + (r.linePoint.index + 1))) showReadout(r, 'marker T' + (r.linePoint.index + 1));
+    } else {
+      addMarker(r);
+    }
   });
 
   // The keyboard: arrows move a cursor (Shift: five times farther), Enter or
@@ -337,7 +370,10 @@ const char* const kScript = R"JS(
     part.substring(7).split(';').forEach(function (spec) {
       var at = spec.split('@');
       var mag = parseFloat(at[0]), ang = parseFloat(at[1]);
-      if (at.length === 2 && isFinite(mag) && isFinite(ang) && mag >= 0) addMarker(readAt(mag, ang));
+      if (at.length !== 2 || !isFinite(mag) || !isFinite(ang) || mag < 0) return;
+      // A load on a trade-off point is that point, read out with its values.
+      var r = readAt(mag, ang), hit = linePointAt(r.re, r.im);
+      if (hit) { r = atPointer([r.re, r.im]); addMarker(r, 'T' + (hit.index + 1)); } else addMarker(r);
     });
   });
   refresh();
@@ -360,7 +396,8 @@ std::string RenderInteractiveChart(const ProjectData& project, const GraphData& 
     const RunResults* results = options.results;
 
     std::ostringstream data;
-    data << "{\"cx\":" << ChartGeometry::kCx << ",\"cy\":" << ChartGeometry::kCy << ",\"r\":" << ChartGeometry::kRadius
+    const ChartView view = ViewOf(options);
+    data << "{\"cx\":" << JsonNumber(view.cx) << ",\"cy\":" << JsonNumber(view.cy) << ",\"r\":" << JsonNumber(view.r)
          << ",\"z0\":50,\"swept\":[";
     if (results)
         for (size_t i = 0; i < results->swept.size(); ++i)
@@ -390,7 +427,28 @@ std::string RenderInteractiveChart(const ProjectData& project, const GraphData& 
                       ",\"re\":" + JsonNumber(k.max.re) + ",\"im\":" + JsonNumber(k.max.im) + "}";
         ++count;
     }
-    data << "],\"maxima\":[" << maxima << "]}";
+    data << "],\"maxima\":[" << maxima << "],\"lines\":[";
+    // The lines drawn over the chart whose points carry values (the trade-off line):
+    // each point is read out as the chart's own points are.
+    bool firstLine = true;
+    for (const Overlay& v : options.overlays) {
+        if (v.valueNames.empty() || v.values.size() != v.points.size()) continue;
+        data << (firstLine ? "" : ",") << "{\"name\":" << JsonString(v.name) << ",\"names\":[";
+        for (size_t i = 0; i < v.valueNames.size(); ++i) data << (i ? "," : "") << JsonString(v.valueNames[i]);
+        data << "],\"units\":[";
+        for (size_t i = 0; i < v.valueNames.size(); ++i)
+            data << (i ? "," : "") << JsonString(i < v.valueUnits.size() ? v.valueUnits[i] : "");
+        data << "],\"points\":[";
+        for (size_t i = 0; i < v.points.size(); ++i) {
+            data << (i ? "," : "") << "[" << JsonNumber(v.points[i].re) << "," << JsonNumber(v.points[i].im);
+            for (size_t k = 0; k < v.valueNames.size(); ++k)
+                data << "," << JsonNumber(k < v.values[i].size() ? v.values[i][k] : NAN);
+            data << "]";
+        }
+        data << "]}";
+        firstLine = false;
+    }
+    data << "]}";
 
     std::ostringstream o;
     o << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" << HtmlText(graph.name)

@@ -20,6 +20,9 @@ namespace {
 // coarser view.
 const double kSmallestRadius = 0.05;
 const double kWidestRadius = 0.4;
+// The wizard leaves out loads beyond |gamma| 0.95: a grid reaching further costs
+// nothing there but sees nothing either.
+const double kRim = 0.95;
 // A maximum this close to the region's edge (in radii of the round, 0.4 of the
 // Coarse grid's ring spacing) is taken as on it: the optimum may lie beyond.
 const double kEdgeDepth = 0.1;
@@ -103,20 +106,109 @@ Peak MaximiseInRegion(const RoundFit& fit, double step) {
     return best;
 }
 
+// A least-squares quadratic over a round's samples, in coordinates about the
+// round's centre in its radii: smooth where the spline follows every sample, so
+// that its slope and curvature at the edge of the region say how far on the
+// maximum lies.
+class Quadratic {
+public:
+    Quadratic(const RoundFit& fit, GammaPoint centre, double radius) : centre_(centre), scale_(radius) {
+        double a[6][7] = {};
+        for (size_t i = 0; i < fit.points.size(); ++i) {
+            double f[6];
+            Terms(fit.points[i], f);
+            for (int r = 0; r < 6; ++r) {
+                for (int c = 0; c < 6; ++c) a[r][c] += f[r] * f[c];
+                a[r][6] += f[r] * fit.values[i];
+            }
+        }
+        // Gauss-Jordan with partial pivoting; a pivot near zero (the samples lie on
+        // one line or a conic) leaves the model unusable.
+        double largest = 0;
+        for (int r = 0; r < 6; ++r) largest = std::max(largest, std::fabs(a[r][r]));
+        for (int c = 0; c < 6; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < 6; ++r)
+                if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+            if (!(std::fabs(a[pivot][c]) > 1e-12 * largest)) return;
+            for (int k = 0; k < 7; ++k) std::swap(a[c][k], a[pivot][k]);
+            for (int r = 0; r < 6; ++r) {
+                if (r == c) continue;
+                const double m = a[r][c] / a[c][c];
+                for (int k = c; k < 7; ++k) a[r][k] -= m * a[c][k];
+            }
+        }
+        for (int r = 0; r < 6; ++r) c_[r] = a[r][6] / a[r][r];
+        ok_ = std::all_of(c_, c_ + 6, [](double v) { return std::isfinite(v); });
+    }
+
+    bool Usable() const { return ok_; }
+
+    // The slope at a point, per unit of gamma.
+    GammaPoint Gradient(GammaPoint p) const {
+        const double u = (p.re - centre_.re) / scale_, v = (p.im - centre_.im) / scale_;
+        return {(c_[1] + 2 * c_[3] * u + c_[4] * v) / scale_, (c_[2] + c_[4] * u + 2 * c_[5] * v) / scale_};
+    }
+
+    // How far from p along the unit direction d the model is largest, in gamma;
+    // infinite when it rises without end that way.
+    double StepAlong(GammaPoint p, GammaPoint d) const {
+        const GammaPoint g = Gradient(p);
+        const double slope = g.re * d.re + g.im * d.im;
+        const double curvature = 2 * (c_[3] * d.re * d.re + c_[4] * d.re * d.im + c_[5] * d.im * d.im) / (scale_ * scale_);
+        if (!(curvature < 0)) return INFINITY;
+        return std::max(0.0, -slope / curvature);
+    }
+
+private:
+    void Terms(GammaPoint p, double f[6]) const {
+        const double u = (p.re - centre_.re) / scale_, v = (p.im - centre_.im) / scale_;
+        f[0] = 1, f[1] = u, f[2] = v, f[3] = u * u, f[4] = u * v, f[5] = v * v;
+    }
+
+    GammaPoint centre_;
+    double scale_;
+    double c_[6] = {};
+    bool ok_ = false;
+};
+
 // What a round shows of one measurement.
 struct Assessment {
     Peak peak;
     bool onEdge = false;
     double error = NAN;  // the largest leave-one-out error of the samples next to the peak
+    // On the edge: the way on, a unit vector, and how far along it the round's
+    // quadratic has its maximum (infinite: it keeps rising; NaN: no model).
+    GammaPoint way;
+    double step = NAN;
 };
 
-Assessment Assess(const RoundData& data, int column, double radius) {
+Assessment Assess(const RoundData& data, int column, const RoundGrid& grid) {
     Assessment a;
+    const double radius = grid.radius;
     RoundFit fit(data, column);
     if (!fit.Usable()) return a;
     a.peak = MaximiseInRegion(fit, radius / 40);
     if (!a.peak.found) return a;
     a.onEdge = fit.region.DepthOf(a.peak.at.re, a.peak.at.im) < kEdgeDepth * radius;
+    if (a.onEdge) {
+        const double angle = DegreesToRadians(grid.centerAngDeg);
+        const GammaPoint centre{grid.centerMag * std::cos(angle), grid.centerMag * std::sin(angle)};
+        GammaPoint out{a.peak.at.re - centre.re, a.peak.at.im - centre.im};
+        const double n = std::hypot(out.re, out.im);
+        out = n > 0 ? GammaPoint{out.re / n, out.im / n} : GammaPoint{1, 0};
+        a.way = out;
+        const Quadratic model(fit, centre, radius);
+        if (model.Usable()) {
+            // Up the model's slope where it leads out of the region; along the edge
+            // or back in, the slope is the spline's wiggle and the way out is away
+            // from the centre.
+            const GammaPoint g = model.Gradient(a.peak.at);
+            const double gn = std::hypot(g.re, g.im);
+            if (gn > 0 && (g.re * out.re + g.im * out.im) > 0.5 * gn) a.way = {g.re / gn, g.im / gn};
+            a.step = model.StepAlong(a.peak.at, a.way);
+        }
+    }
     const std::vector<double> errors = LeaveOneOut(fit.points).Errors(fit.values);
     std::vector<size_t> order(fit.points.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -132,6 +224,32 @@ Assessment Assess(const RoundData& data, int column, double radius) {
         ++used;
     }
     return a;
+}
+
+// Where a sweep that failed stopped: the wizard sweeps the grid's outer ring first,
+// counter-clockwise from the centre's right at even steps, so the load after the
+// last one simulated is the one that failed. NaN where the samples are not so.
+GammaPoint FailedLoad(const RoundGrid& grid, const SampleTable& samples) {
+    const GammaPoint none{NAN, NAN};
+    const double a = DegreesToRadians(grid.centerAngDeg), r = grid.radius;
+    const GammaPoint c{grid.centerMag * std::cos(a), grid.centerMag * std::sin(a)};
+    std::vector<double> angles;
+    for (const Sample& s : samples.rows) {
+        const GammaPoint p = SamplePoint(s);
+        if (std::fabs(std::hypot(p.re - c.re, p.im - c.im) - r) > 1e-4) return none;
+        angles.push_back(std::atan2(p.im - c.im, p.re - c.re));
+    }
+    if (angles.empty()) return {c.re + r, c.im};
+    if (angles.size() < 2) return none;
+    auto turn = [](double from, double to) {
+        double d = std::remainder(to - from, 2 * kPi);
+        return d <= 0 ? d + 2 * kPi : d;
+    };
+    const double step = turn(angles[0], angles[1]);
+    for (size_t i = 2; i < angles.size(); ++i)
+        if (std::fabs(turn(angles[i - 1], angles[i]) - step) > 1e-4) return none;
+    const double next = angles.back() + step;
+    return {c.re + r * std::cos(next), c.im + r * std::sin(next)};
 }
 
 // A grid as the dialog will read it back from its text.
@@ -179,9 +297,11 @@ public:
 
 private:
     // The radius of a grid about the centre that stays short of the loads where
-    // sweeps failed.
+    // sweeps failed and of the rim the wizard keeps to.
     double Reachable(const RoundGrid& grid, double radius) const {
-        return std::max(kSmallestRadius, std::min(radius, reach_ - grid.centerMag));
+        // The first round is the user's grid as given.
+        const double reach = rounds_.empty() ? reach_ : std::min(reach_, kRim);
+        return std::max(kSmallestRadius, std::min(radius, reach - grid.centerMag));
     }
 
     // Runs a round on the grid. A round after the first whose sweep failed (a real
@@ -196,9 +316,23 @@ private:
             report_.analyses += static_cast<int>(data.samples.rows.size());
             report_.grids.push_back(grid);
             ++report_.failedRounds;
-            if (rounds_.empty() || retry == 2 || grid.radius <= kSmallestRadius + 1e-9) return false;
-            reach_ = std::min(reach_, grid.centerMag + grid.radius - 0.01);
-            grid.radius = Reachable(grid, grid.radius / 2);
+            if (rounds_.empty() || retry == 2) return false;
+            // Later grids keep short of the load that failed, or of the failed grid's
+            // far side where that load is not known; the round is run again on half
+            // the radius, its centre drawn in as far as that takes. A load that failed
+            // on the grid's inner half says nothing of the loads towards the rim.
+            const GammaPoint failed = FailedLoad(grid, data.samples);
+            const double a = DegreesToRadians(grid.centerAngDeg);
+            if (!std::isfinite(failed.re))
+                reach_ = std::min(reach_, grid.centerMag + grid.radius - 0.01);
+            else if ((failed.re - grid.centerMag * std::cos(a)) * std::cos(a) +
+                         (failed.im - grid.centerMag * std::sin(a)) * std::sin(a) >= 0)
+                reach_ = std::min(reach_, std::hypot(failed.re, failed.im) - 0.01);
+            const double radius = std::max(kSmallestRadius, grid.radius / 2);
+            const double mag = std::max(0.0, std::min(grid.centerMag, reach_ - radius));
+            if (grid.radius <= kSmallestRadius + 1e-9 && mag == grid.centerMag) return false;
+            grid.centerMag = std::strtod(GridNumber(mag).c_str(), nullptr);
+            grid.radius = Reachable(grid, radius);
             data = RoundData();
             ++round;
         }
@@ -224,7 +358,7 @@ private:
         size_t best = rounds_.size() - 1;
         double radius = INFINITY;
         for (size_t r = 0; r < rounds_.size(); ++r) {
-            const Assessment a = Assess(rounds_[r], columns_[m], grids_[r].radius);
+            const Assessment a = Assess(rounds_[r], columns_[m], grids_[r]);
             if (a.peak.found && !a.onEdge && grids_[r].radius < radius) {
                 best = r;
                 radius = grids_[r].radius;
@@ -240,7 +374,7 @@ private:
         bool shrunk = false;
         for (;;) {
             const RoundGrid grid = grids_[current];
-            const Assessment a = Assess(rounds_[current], columns_[m], grid.radius);
+            const Assessment a = Assess(rounds_[current], columns_[m], grid);
             if (!a.peak.found) {
                 report_.error = "round " + std::to_string(roundNumber_[current]) + " gives " + o.measurement +
                                 " no spline: its samples are not all finite or lie on one line";
@@ -272,16 +406,50 @@ private:
             // to limit the swing, the spline's error falls in proportion to the
             // spacing of the samples.
             double radius = grid.radius;
+            GammaPoint centre = a.peak.at;
             if (a.onEdge) {
                 // Once the grid has shrunk about a maximum, an edge is a small miss:
                 // it moves without widening.
                 if (!shrunk) radius = std::max(radius, std::min(2 * radius, kWidestRadius));
+                // The centre goes on beyond the edge to where the round's quadratic
+                // is largest, by the new radius at most: far from the optimum a round
+                // reaches the next region in one step, and the maximum found stays
+                // inside the new grid.
+                const double step = std::isnan(a.step) ? 0.5 * radius : std::min(a.step, radius);
+                centre = {centre.re + step * a.way.re, centre.im + step * a.way.im};
+                // A grid that would reach beyond the loads the grid can reach spans
+                // instead the way from the maximum out to them.
+                const double reach = std::min(reach_, kRim);
+                if (std::hypot(centre.re, centre.im) + radius > reach) {
+                    const GammaPoint p = a.peak.at;
+                    const double pd = p.re * a.way.re + p.im * a.way.im;
+                    const double out = -pd + std::sqrt(std::max(0.0, pd * pd + reach * reach - (p.re * p.re + p.im * p.im)));
+                    const double half = std::max(0.0, std::min(out, 2 * radius)) / 2;
+                    centre = {p.re + half * a.way.re, p.im + half * a.way.im};
+                    radius = std::max(kSmallestRadius, std::min(radius, half + kEdgeDepth * grid.radius));
+                }
             } else {
                 shrunk = true;
                 const double f = std::isfinite(a.error) && a.error > 0 ? o.tolerance / a.error : 0.25;
-                radius = std::max(kSmallestRadius, radius * std::min(0.5, std::max(0.25, f)));
+                radius *= std::min(0.5, std::max(0.25, f));
+                // Not a round for a few thousandths of radius: a grid about to be
+                // the smallest is.
+                if (radius < 1.5 * kSmallestRadius) radius = kSmallestRadius;
             }
-            if (!RunRound(GridAt(a.peak.at, radius))) return false;
+            // The centre keeps within the loads the grid reaches.
+            const double farthest = std::min(reach_, kRim) - kSmallestRadius;
+            const double m = std::hypot(centre.re, centre.im);
+            if (m > farthest) centre = {centre.re * farthest / m, centre.im * farthest / m};
+            RoundGrid next = GridAt(centre, radius);
+            next.radius = Reachable(next, next.radius);
+            // On the edge where the grid can neither move nor widen, another round
+            // would repeat this one.
+            if (a.onEdge && std::fabs(next.centerMag - grid.centerMag) < 1e-6 &&
+                std::fabs(next.centerAngDeg - grid.centerAngDeg) < 1e-6 && std::fabs(next.radius - grid.radius) < 1e-6) {
+                o.end = PursuitEnd::kAtRim;
+                return true;
+            }
+            if (!RunRound(next)) return false;
             ++ran;
             current = rounds_.size() - 1;
         }
@@ -413,7 +581,9 @@ bool ParsePursuitOption(const std::string& option, const std::string& value, Pur
 Overlay PursuitPath(const PursuitReport& report) {
     Overlay o;
     o.name = "pursuit: centres of rounds 1-" + std::to_string(report.grids.size());
-    o.colour = "#888888";
+    o.colour = "#666666";
+    o.width = 1.5;
+    o.numbered = true;
     for (const RoundGrid& g : report.grids) {
         const double a = DegreesToRadians(g.centerAngDeg);
         o.points.push_back({g.centerMag * std::cos(a), g.centerMag * std::sin(a)});
@@ -424,12 +594,47 @@ Overlay PursuitPath(const PursuitReport& report) {
 Overlay TradeOffLine(const PursuitReport& report) {
     Overlay o;
     o.colour = "#1a9850";
-    if (report.optima.size() == 2)
+    o.width = 3.5;
+    o.dots = true;
+    if (report.optima.size() == 2) {
         o.name = "trade-off " + report.optima[0].measurement + " / " + report.optima[1].measurement;
-    for (const TradeOffPoint& p : report.tradeOff) o.points.push_back(p.at);
+        for (const PursuedOptimum& m : report.optima) {
+            o.valueNames.push_back(m.measurement);
+            o.valueUnits.push_back(m.displayUnit);
+        }
+    }
+    for (const TradeOffPoint& p : report.tradeOff) {
+        o.points.push_back(p.at);
+        o.values.push_back({p.first, p.second});
+    }
     // A line of one load (the two optima coincide) is drawn as a short tick.
-    if (o.points.size() == 1) o.points.push_back({o.points[0].re + 0.004, o.points[0].im});
+    if (o.points.size() == 1) {
+        o.points.push_back({o.points[0].re + 0.004, o.points[0].im});
+        o.values.push_back(o.values[0]);
+    }
     return o;
+}
+
+void PursuitView(const PursuitReport& report, GammaPoint& centre, double& halfWidth) {
+    centre = {0, 0};
+    halfWidth = 1;
+    if (report.grids.empty()) return;
+    // The last round's grid, the optima and the trade-off line.
+    const RoundGrid& g = report.grids.back();
+    const double a = DegreesToRadians(g.centerAngDeg);
+    const GammaPoint c{g.centerMag * std::cos(a), g.centerMag * std::sin(a)};
+    double x0 = c.re - g.radius, x1 = c.re + g.radius, y0 = c.im - g.radius, y1 = c.im + g.radius;
+    auto take = [&](const GammaPoint& p) {
+        x0 = std::min(x0, p.re), x1 = std::max(x1, p.re);
+        y0 = std::min(y0, p.im), y1 = std::max(y1, p.im);
+    };
+    for (const PursuedOptimum& o : report.optima) take(o.at);
+    for (const TradeOffPoint& p : report.tradeOff) take(p.at);
+    // With a margin that shows the way the pursuit came and the lines around.
+    const double half = std::max(0.15, 0.9 * std::max(x1 - x0, y1 - y0));
+    if (half >= 0.6) return;  // hardly closer than the whole chart
+    centre = {(x0 + x1) / 2, (y0 + y1) / 2};
+    halfWidth = half;
 }
 
 bool ResolveMeasurement(const std::vector<std::string>& columns, const std::string& name, std::string& column,
@@ -484,6 +689,13 @@ std::string PursuitSummary(const PursuitReport& report) {
             case PursuitEnd::kSmallestGrid:
                 out += "stopped in round " + std::to_string(o.round) + " at the smallest radius the grid takes (" +
                        Number(kSmallestRadius) + "); the leave-one-out error next to the maximum is above " + tol + "\n";
+                break;
+            case PursuitEnd::kAtRim:
+                out += "stopped in round " + std::to_string(o.round) +
+                       ": the maximum lies on the edge where the grid reaches no further (" +
+                       (std::hypot(o.at.re, o.at.im) > kRim - 0.02 ? "|gamma| " + Number(kRim)
+                                                                    : std::string("short of the loads that failed")) +
+                       "); the optimum may lie beyond\n";
                 break;
             case PursuitEnd::kRoundLimit:
                 out += "stopped at the round limit in round " + std::to_string(o.round) +

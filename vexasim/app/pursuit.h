@@ -44,6 +44,7 @@ enum class PursuitEnd {
     kConverged,      // inside the region, the error next to the maximum below the tolerance
     kSmallestGrid,   // inside the region at the smallest radius the grid takes
     kRoundLimit,     // still moving or shrinking when the rounds ran out
+    kAtRim,          // on the edge where the grid reaches no further (|gamma| 0.95, or short of loads that failed)
 };
 
 struct PursuedOptimum {
@@ -102,5 +103,9 @@ bool ParsePursuitOption(const std::string& option, const std::string& value, Pur
 // The lines the chart draws: the rounds' centres in order, and the trade-off line.
 Overlay PursuitPath(const PursuitReport& report);
 Overlay TradeOffLine(const PursuitReport& report);
+
+// The part of the chart that shows the pursuit's end: the last round's grid, the
+// optima and the trade-off line, with a margin (half-width 1: the whole chart).
+void PursuitView(const PursuitReport& report, GammaPoint& centre, double& halfWidth);
 
 }  // namespace vexasim

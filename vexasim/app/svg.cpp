@@ -18,8 +18,16 @@ const char* const kColours[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd", "#ff
 const double kLevelFont = 9, kMaxFont = 10, kGridFont = 9;
 const double kDot = 5;  // half the room a maximum's dot keeps free of labels
 
-double X(double re) { return G::kCx + G::kRadius * re; }
-double Y(double im) { return G::kCy - G::kRadius * im; }
+// The view of the chart being drawn: one render at a time sets it (ViewScope).
+ChartView view;
+
+struct ViewScope {
+    explicit ViewScope(const ChartView& v) { view = v; }
+    ~ViewScope() { view = ChartView(); }
+};
+
+double X(double re) { return view.cx + view.r * re; }
+double Y(double im) { return view.cy - view.r * im; }
 
 std::string Num(double v) {
     char buf[32];
@@ -60,15 +68,15 @@ void Grid(std::ostringstream& o, LabelPlacer& placer) {
     const double steps[] = {0.2, 0.5, 1.0, 2.0, 5.0};
     o << "<g class=\"grid\" fill=\"none\" stroke=\"#c8c8c8\" stroke-width=\"0.8\" clip-path=\"url(#unit)\">\n";
     for (double r : steps)
-        o << "<circle cx=\"" << Num(X(r / (1 + r))) << "\" cy=\"" << Num(Y(0)) << "\" r=\"" << Num(G::kRadius / (1 + r))
+        o << "<circle cx=\"" << Num(X(r / (1 + r))) << "\" cy=\"" << Num(Y(0)) << "\" r=\"" << Num(view.r / (1 + r))
           << "\"/>\n";
     for (double x : steps)
         for (double sign : {1.0, -1.0})
-            o << "<circle cx=\"" << Num(X(1)) << "\" cy=\"" << Num(Y(sign / x)) << "\" r=\"" << Num(G::kRadius / x)
+            o << "<circle cx=\"" << Num(X(1)) << "\" cy=\"" << Num(Y(sign / x)) << "\" r=\"" << Num(view.r / x)
               << "\"/>\n";
     o << "<line x1=\"" << Num(X(-1)) << "\" y1=\"" << Num(Y(0)) << "\" x2=\"" << Num(X(1)) << "\" y2=\"" << Num(Y(0))
       << "\"/>\n</g>\n";
-    o << "<circle cx=\"" << Num(G::kCx) << "\" cy=\"" << Num(G::kCy) << "\" r=\"" << Num(G::kRadius)
+    o << "<circle cx=\"" << Num(view.cx) << "\" cy=\"" << Num(view.cy) << "\" r=\"" << Num(view.r)
       << "\" fill=\"none\" stroke=\"#555\" stroke-width=\"1.5\"/>\n";
     o << "<g class=\"grid-labels\" font-family=\"sans-serif\" font-size=\"" << kGridFont << "\" fill=\"#888\">\n";
     for (double r : steps) {
@@ -77,7 +85,9 @@ void Grid(std::ostringstream& o, LabelPlacer& placer) {
         placer.Reserve(TextBox(x, y, text, kGridFont));
         o << "<text class=\"grid-label\" x=\"" << Num(x) << "\" y=\"" << Num(y) << "\">" << text << "</text>\n";
     }
-    // z = jx lies on the rim at gamma (jx - 1) / (jx + 1).
+    // z = jx lies on the rim at gamma (jx - 1) / (jx + 1); a closer view leaves the
+    // rim's labels out.
+    if (!view.Zoomed())
     for (double x : steps)
         for (double sign : {1.0, -1.0}) {
             const double angle = std::atan2(2 * sign * x, x * x - 1);
@@ -271,10 +281,21 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     return RenderSmithChart(project, graph, stats, options);
 }
 
+ChartView ViewOf(const ChartOptions& options) {
+    ChartView v;
+    const double h = options.viewHalfWidth;
+    if (!(h > 0 && h < 1) || !std::isfinite(options.viewCentre.re) || !std::isfinite(options.viewCentre.im)) return v;
+    v.r = G::kRadius / h;
+    v.cx = G::kCx - v.r * options.viewCentre.re;
+    v.cy = G::kCy + v.r * options.viewCentre.im;
+    return v;
+}
+
 std::string RenderSmithChart(const ProjectData& project, const GraphData& graph, RenderStats* stats,
                              const ChartOptions& options) {
     RenderStats local;
     RenderStats& st = stats ? *stats : local;
+    const ViewScope scope(ViewOf(options));
     const RunResults* results = options.results;
     const Region region = results ? results->region : Region();
     const bool split = !region.Empty();
@@ -283,8 +304,12 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     o << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\""
       << G::kWidth << "\" height=\"" << G::kHeight << "\" viewBox=\"0 0 " << G::kWidth << " " << G::kHeight << "\">\n"
       << "<title>" << Escape(graph.name) << "</title>\n"
-      << "<defs><clipPath id=\"unit\"><circle cx=\"" << Num(G::kCx) << "\" cy=\"" << Num(G::kCy) << "\" r=\""
-      << Num(G::kRadius) << "\"/></clipPath>";
+      << "<defs><clipPath id=\"unit\"><circle cx=\"" << Num(view.cx) << "\" cy=\"" << Num(view.cy) << "\" r=\""
+      << Num(view.r) << "\"/></clipPath>";
+    // A closer view keeps to the square of the whole chart; the legend stays clear.
+    if (view.Zoomed())
+        o << "<clipPath id=\"plot\"><rect x=\"" << Num(G::kCx - G::kRadius) << "\" y=\"" << Num(G::kCy - G::kRadius)
+          << "\" width=\"" << Num(2 * G::kRadius) << "\" height=\"" << Num(2 * G::kRadius) << "\"/></clipPath>";
     if (split) o << "<clipPath id=\"region\"><polygon points=\"" << Points(region) << "\"/></clipPath>";
     o << "</defs>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text class=\"title\" x=\"10\" y=\"22\" font-family=\"sans-serif\" font-size=\"15\" font-weight=\"bold\">"
@@ -296,6 +321,10 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     if (!subtitle.empty())
         o << "<text class=\"title\" x=\"10\" y=\"40\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#444\">"
           << Escape(subtitle) << "</text>\n";
+    if (view.Zoomed())
+        o << "<g class=\"view\" clip-path=\"url(#plot)\">\n<rect class=\"view-frame\" x=\"" << Num(G::kCx - G::kRadius)
+          << "\" y=\"" << Num(G::kCy - G::kRadius) << "\" width=\"" << Num(2 * G::kRadius) << "\" height=\""
+          << Num(2 * G::kRadius) << "\" fill=\"none\" stroke=\"#555\" stroke-width=\"2\"/>\n";
     if (split) o << "<polygon class=\"region\" points=\"" << Points(region) << "\" fill=\"#f1f5fb\"/>\n";
     LabelPlacer placer(G::kCx, G::kCy, G::kRadius, 4.0);
     Grid(o, placer);
@@ -392,8 +421,9 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
     }
 
     for (const Overlay& v : options.overlays) {
-        o << "<polyline class=\"overlay\" fill=\"none\" stroke=\"" << Escape(v.colour)
-          << "\" stroke-width=\"2\" clip-path=\"url(#unit)\" points=\"";
+        o << "<g class=\"overlay\" stroke=\"" << Escape(v.colour) << "\" fill=\"" << Escape(v.colour)
+          << "\" clip-path=\"url(#unit)\">\n<polyline fill=\"none\" stroke-width=\"" << Num(v.width)
+          << "\" stroke-linejoin=\"round\" points=\"";
         bool first = true;
         for (const GammaPoint& p : v.points)
             if (std::isfinite(p.re) && std::isfinite(p.im)) {
@@ -401,8 +431,21 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
                 first = false;
             }
         o << "\"/>\n";
+        for (size_t i = 0; i < v.points.size(); ++i) {
+            const GammaPoint& p = v.points[i];
+            if (!std::isfinite(p.re) || !std::isfinite(p.im)) continue;
+            if (v.dots || v.numbered)
+                o << "<circle class=\"overlay-point\" data-i=\"" << i << "\" cx=\"" << Num(X(p.re)) << "\" cy=\""
+                  << Num(Y(p.im)) << "\" r=\"" << Num(v.numbered ? 3 : 0.7 * v.width) << "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
+            if (v.numbered)
+                o << "<text class=\"overlay-label\" x=\"" << Num(X(p.re) + 5) << "\" y=\"" << Num(Y(p.im) - 5)
+                  << "\" font-family=\"sans-serif\" font-size=\"10\" stroke=\"white\" stroke-width=\"2.5\" "
+                     "paint-order=\"stroke\">"
+                  << i + 1 << "</text>\n";
+        }
+        o << "</g>\n";
         legend.Raw("<rect x=\"" + Num(G::kWidth - 300) + "\" y=\"" + Num(legend.Y() - 8) +
-                   "\" width=\"14\" height=\"2\" fill=\"" + Escape(v.colour) + "\"/>");
+                   "\" width=\"14\" height=\"" + Num(std::max(2.0, v.width)) + "\" fill=\"" + Escape(v.colour) + "\"/>");
         legend.Entry(v.colour, v.name, false);
     }
 
@@ -427,6 +470,15 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
             for (const ChartContour& k : contours) inRun = inRun || k.inRun;
             if (inRun) legend.Entry("#333", "faint dashed lines: outside it, extrapolated", false, " font-size=\"10\"");
         }
+    }
+    if (view.Zoomed()) {
+        const GammaPoint c{(G::kCx - view.cx) / view.r, (view.cy - G::kCy) / view.r};
+        char text[96];
+        std::snprintf(text, sizeof text, "close view: gamma %.2f at %.0f deg, %.2f either side",
+                      std::hypot(c.re, c.im), std::atan2(c.im, c.re) * 180 / 3.14159265358979323846,
+                      G::kRadius / view.r);
+        legend.Space(6);
+        legend.Entry("#333", text, false, " font-size=\"10\"");
     }
 
     // Labels: the maxima beside their dots first, then one label per level where
@@ -494,6 +546,7 @@ std::string RenderSmithChart(const ProjectData& project, const GraphData& graph,
         }
         o << "</g>\n";
     }
+    if (view.Zoomed()) o << "</g>\n";
     o << "<g class=\"legend\" font-family=\"sans-serif\" font-size=\"11\" fill=\"#222\">\n"
       << legend.Str() << "</g>\n</svg>\n";
     return o.str();

@@ -29,6 +29,13 @@ struct Overlay {
     std::string name;    // its legend entry
     std::string colour;  // an SVG colour
     std::vector<GammaPoint> points;
+    double width = 2;        // of its line
+    bool dots = false;       // each point marked with a dot
+    bool numbered = false;   // each point labelled 1, 2, ... beside it
+    // What each point stands for, read out on the HTML page: per point, the values
+    // of these measurements (display units).
+    std::vector<std::string> valueNames, valueUnits;
+    std::vector<std::vector<double>> values;
 };
 
 struct ChartOptions {
@@ -42,6 +49,11 @@ struct ChartOptions {
     // marked) only when asked for.
     bool earlierContours = false;
     std::vector<Overlay> overlays;
+    // The part of the chart shown: the square about this gamma of this half-width
+    // (1: the whole chart). A closer view draws the same lines larger, clipped to
+    // the chart's square, with the labels of the rim left out.
+    GammaPoint viewCentre;
+    double viewHalfWidth = 1;
     bool embedded = false;  // inside an HTML page: no XML declaration
 };
 
@@ -50,6 +62,14 @@ struct ChartGeometry {
     static constexpr double kWidth = 940, kHeight = 690;
     static constexpr double kCx = 320, kCy = 365, kRadius = 280;
 };
+
+// Where gamma 0 lies and how long gamma 1 is in the SVG's user units, for the view
+// the options ask for.
+struct ChartView {
+    double cx = ChartGeometry::kCx, cy = ChartGeometry::kCy, r = ChartGeometry::kRadius;
+    bool Zoomed() const { return r != ChartGeometry::kRadius; }
+};
+ChartView ViewOf(const ChartOptions& options);
 
 // A contour measurement the chart draws.
 struct ChartContour {
