@@ -75,6 +75,10 @@ public:
     // Whether the period under way blends a correction in (its phasors go unused).
     bool Blending() const { return ramping_; }
 
+    // Length of the span under way: a blend is shorter than a period, and the
+    // period measured after it starts where it ends.
+    double SpanLength() const;
+
     // Largest |b/a - gamma| of the last measured period (relative to the
     // fundamental wave for a harmonic far below it), and the relative change of the
     // fundamental current.
@@ -110,11 +114,19 @@ private:
     bool ramping_ = false;
     int holds_ = 0;  // periods measured since the last correction
     Complex iLast_;  // fundamental current of the last measured period
+    double lastEnd_ = 0.0;  // when that period ended
 
     // The circuit's answer da/dE: how the wave toward the load moves with the
     // source. The load errors follow from it for any loads, dF/dE = 1/2 - gamma da/dE,
     // so a new load keeps what the earlier ones taught.
     Matrix reflection_{}, guess_{};
+    // The last measured periods of this transient, oldest first, that the
+    // reflection is fitted to.
+    struct Secant {
+        Vector x, a;
+    };
+    std::vector<Secant> history_;
+    void Refit();
     bool measured_ = false;  // a period was measured: xLast_, aLast_, bLast_ hold it
     Vector xLast_{}, aLast_{}, bLast_{};
     bool accepted_ = false;  // a measured point the steps start from
