@@ -244,7 +244,9 @@ int OnData(pvecvaluesall data, int, int, void*) {
     DropBefore(*r, blending ? end : end + SpanLength(*r) - r->period);
     r->periodStart = end;
     if (beyond) push(t, 1.0);
-    if (!steady && r->periods < r->maxPeriods) return 0;
+    // A continued analysis that stalls is not pursued: a cold start does better.
+    const bool stalled = r->result.continued && (r->loop.Stalled() || (r->source && r->source->Stalled()));
+    if (!steady && r->periods < r->maxPeriods && !stalled) return 0;
     // Tell the host, and wait here for the next analysis (or the halt): the
     // circuit stays at this steady state meanwhile.
     std::unique_lock<std::mutex> lock(e.mutex);

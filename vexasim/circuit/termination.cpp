@@ -211,6 +211,7 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     if (accepted_ && norm >= acceptedNorm_ && fraction_ < kSmallest) {
         reflection_ = guess_;
         history_.clear();
+        stalled_ = true;
     }
     if (!accepted_ || norm < acceptedNorm_ || fraction_ < kSmallest) {
         xAccepted_ = xLast_;
@@ -241,6 +242,7 @@ void TerminationLoop::Retarget(const Loads& loads, double end, Complex incident)
     }
     incident_ = incident;
     holds_ = 0;
+    stalled_ = false;
     currentChange_ = 1.0;
     gammaError_ = 1.0;
     if (!measured_) return;  // nothing measured yet: the periods to come correct as from cold

@@ -83,6 +83,10 @@ public:
     // fundamental wave for a harmonic far below it), and the relative change of the
     // fundamental current.
     double GammaError() const { return gammaError_; }
+
+    // Whether a correction was halved to nothing since the loads were last set:
+    // what the circuit taught led nowhere, and the loop started over from its guess.
+    bool Stalled() const { return stalled_; }
     double CurrentChange() const { return currentChange_; }
 
     static constexpr double kCurrentTolerance = 1e-4;
@@ -136,6 +140,7 @@ private:
     double waveScale_ = 0.0;  // the fundamental wave of the last measured period
     double gammaError_ = 1.0;
     double currentChange_ = 1.0;
+    bool stalled_ = false;
 };
 
 }  // namespace circuit
