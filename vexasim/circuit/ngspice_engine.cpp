@@ -157,7 +157,8 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
     const Deck deck = BuildDeck(c, params, kTransientPeriods);
     const std::string text = DeckText(deck);
     bool continued = ContinueTransient(text, c, loads);
-    int abandoned = 0;  // periods of a continuation that was started over
+    bool careful = false;
+    int abandoned = 0;  // periods of the attempts that were started over
     for (;;) {
         if (!continued) {
             EndAnalyses();
@@ -166,7 +167,7 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
                 std::lock_guard<std::mutex> lock(e.mutex);
                 e.loaded = text;
             }
-            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params), InputBias());
+            auto run = std::make_unique<Transient>(c, loads, BiasOf(c, params), InputBias(), careful);
             run->nodeV = Lower(c.output);
             run->branchI = std::string(kTerminationSource) + "#branch";
             if (!c.input.empty()) {
@@ -229,10 +230,13 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
             errors = e.errors;
         }
         Unload();
-        if (continued && !timedOut && !Ready(error)) return false;
-        if (continued && !timedOut) {
+        const bool again = !timedOut && (continued || (exhausted && !careful));
+        if (again && !Ready(error)) return false;
+        if (again) {
             // A continuation that leads nowhere is started over cold: what a load
-            // gives never depends on the load before it.
+            // gives never depends on the load before it. A cold start that finds no
+            // steady state is tried once more with a careful loop.
+            careful = !continued;
             continued = false;
             abandoned = periods;
             continue;

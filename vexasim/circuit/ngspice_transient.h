@@ -59,7 +59,8 @@ struct Transient {
         Stopping,   // the host halts the run
     };
 
-    Transient(const vexasim::CircuitData& c, const Loads& loads, const OutputBias& bias, const OutputBias& inputBias);
+    Transient(const vexasim::CircuitData& c, const Loads& loads, const OutputBias& bias, const OutputBias& inputBias,
+              bool careful);
 
     TerminationLoop loop;
     std::unique_ptr<TerminationLoop> source;  // the input port's, when the circuit has one

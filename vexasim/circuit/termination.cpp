@@ -12,7 +12,7 @@ namespace {
 // Part of a period over which a correction is blended in: a step in the source
 // would put a current impulse through every capacitor at the node. The blend is
 // not measured; the circuit has mostly settled by its end, and the period
-// measured next starts there.
+// measured next starts there. A careful loop blends over a whole period.
 const double kRampFraction = 0.5;
 
 // Measured periods the circuit's reflection is fitted to, and the weight of each
@@ -105,7 +105,7 @@ TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, dou
 
 double TerminationLoop::Voltage(double t) const {
     const double tau = t - rampStart_;
-    const double ramp = kRampFraction * period_;
+    const double ramp = (careful_ ? 1.0 : kRampFraction) * period_;
     const double s = tau <= 0.0 ? 0.0 : tau >= ramp ? 1.0 : 0.5 * (1.0 - std::cos(kPi * tau / ramp));
     double v = bias_.vdd;
     for (int n = 0; n < kParts; ++n) {
@@ -117,7 +117,7 @@ double TerminationLoop::Voltage(double t) const {
 
 double TerminationLoop::SpanLength() const {
     // A period after a blend; then every half period, the period that ends there.
-    return ramping_ ? kRampFraction * period_ : holds_ > 0 ? 0.5 * period_ : period_;
+    return ramping_ ? (careful_ ? 1.0 : kRampFraction) * period_ : holds_ > 0 ? 0.5 * period_ : period_;
 }
 
 bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[4]) {
@@ -193,7 +193,7 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     if (!history_.empty() && history_.back().x == xLast_) history_.pop_back();
     history_.push_back(Secant{xLast_, aLast_});
     if (history_.size() > kHistory) history_.erase(history_.begin());
-    Refit();
+    if (!careful_) Refit();
     if (gammaError_ < kGammaTolerance) return currentChange_ < kCurrentTolerance;
     if (holds_ >= 2 && currentChange_ > 1e-3) return false;  // the circuit still settles: wait for it
 
@@ -205,7 +205,7 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     for (double e : r) norm += e * e;
     // A correction that seems to have made things worse is judged again half a
     // period later: a circuit that settles slowly may still be on its way.
-    if (accepted_ && norm >= acceptedNorm_ && holds_ == 1) return false;
+    if (accepted_ && norm >= acceptedNorm_ && holds_ == 1 && !careful_) return false;
     // Halving to nothing: what the circuit taught no longer leads anywhere (a
     // secant across a jump of the circuit's state); start over from the guess.
     if (accepted_ && norm >= acceptedNorm_ && fraction_ < kSmallest) {

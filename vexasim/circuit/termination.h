@@ -48,6 +48,12 @@ public:
     // (an input port: a = the wave out of the circuit's input).
     TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency, Complex incident = Complex());
 
+    // From now on the loop blends each correction over a whole period, learns the
+    // circuit's reflection by Broyden's update alone and judges a step at once: it
+    // needs more periods, but it takes another path to the steady state where the
+    // quicker one finds none (a circuit with two steady states near the load).
+    void SetCareful() { careful_ = true; }
+
     // The termination source's voltage at time t.
     double Voltage(double t) const;
 
@@ -141,6 +147,7 @@ private:
     double gammaError_ = 1.0;
     double currentChange_ = 1.0;
     bool stalled_ = false;
+    bool careful_ = false;
 };
 
 }  // namespace circuit
