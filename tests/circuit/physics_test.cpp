@@ -122,7 +122,7 @@ TEST(CircuitPhysics, ConjugateMatchBehindADcBlockDeliversTheAvailablePower) {
 
 // Every load of every pre-defined grid, swept as the wizard sweeps them (one
 // continued simulation), behind R + jX and R - jX: the power into the load is
-// 1/2 |Vs|^2 Re(ZL) / |Zs + ZL|^2.
+// 1/2 |Vs|^2 Re(ZL) / |Zs + ZL|^2 at the load the termination presents.
 TEST(CircuitPhysics, ALinearSourceMeetsTheClosedFormAtEveryLoadOfEveryGrid) {
     const circuit::Params params = {{"Vdd", 0.0}, {"vs", 10.0}};
     for (const char* netlist : {kLinearSource, kBlockedSource}) {
@@ -142,7 +142,11 @@ TEST(CircuitPhysics, ALinearSourceMeetsTheClosedFormAtEveryLoadOfEveryGrid) {
                 ASSERT_TRUE(circuit::SimulateCircuit(c, params, Fundamental(gamma), out, error))
                     << error << " at gamma " << gamma << ", grid " << density;
                 worst = std::max(worst, std::fabs(out.poutW / expected - 1.0));
-                EXPECT_NEAR(out.poutW / expected, 1.0, 4e-4) << "at gamma " << gamma << ", grid " << density;
+                // 4e-4, and what the load presented within its tolerance moves the power
+                // by: 2 |G| dG / (1 - |G|^2) relative, most near the rim.
+                const double g = std::abs(gamma);
+                const double tolerance = 4e-4 + 2.0 * g * out.termError / (1.0 - g * g);
+                EXPECT_NEAR(out.poutW / expected, 1.0, tolerance) << "at gamma " << gamma << ", grid " << density;
                 periods += out.periods;
                 ++analyses;
             }

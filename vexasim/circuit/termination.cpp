@@ -10,9 +10,41 @@
 namespace circuit {
 namespace {
 // Part of a period over which a correction is blended in: a step in the source
-// would put a current impulse through every capacitor at the node. That period
-// is not measured.
-const double kRampFraction = 1.0;
+// would put a current impulse through every capacitor at the node. The blend is
+// not measured; the circuit has mostly settled by its end, and the period
+// measured next starts there. A careful loop blends over a whole period.
+const double kRampFraction = 0.5;
+
+// Measured periods the circuit's reflection is fitted to, and the weight of each
+// one older than the next: the reflection changes as the operating point moves.
+const size_t kHistory = 8;
+const double kAgeing = 0.9;
+// Weight of what was known before against the fit, relative to the mean squared
+// step: directions the recent steps did not explore keep what they were.
+const double kPrior = 1e-2;
+// The shortest step tried before what the circuit taught is given up.
+const double kSmallest = 1.0 / 64.0;
+
+// Solves m d = r, r the last column of m (m is changed), by elimination with pivoting.
+template <int N>
+void SolveSquare(double (&m)[N][N + 1], double (&d)[N]) {
+    for (int col = 0; col < N; ++col) {
+        int pivot = col;
+        for (int row = col + 1; row < N; ++row)
+            if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
+        for (int k = 0; k <= N; ++k) std::swap(m[col][k], m[pivot][k]);
+        for (int row = col + 1; row < N; ++row) {
+            const double f = m[row][col] / m[col][col];
+            for (int k = col; k <= N; ++k) m[row][k] -= f * m[col][k];
+        }
+    }
+    for (int i = N - 1; i >= 0; --i) {
+        double sum = m[i][N];
+        for (int k = i + 1; k < N; ++k) sum -= m[i][k] * d[k];
+        d[i] = sum / m[i][i];
+    }
+}
+
 }  // namespace
 
 Complex Phasor(const std::vector<double>& t, const std::vector<double>& x, double t0, double period, int n) {
@@ -73,7 +105,7 @@ TerminationLoop::TerminationLoop(const Loads& loads, const OutputBias& bias, dou
 
 double TerminationLoop::Voltage(double t) const {
     const double tau = t - rampStart_;
-    const double ramp = kRampFraction * period_;
+    const double ramp = (careful_ ? 1.0 : kRampFraction) * period_;
     const double s = tau <= 0.0 ? 0.0 : tau >= ramp ? 1.0 : 0.5 * (1.0 - std::cos(kPi * tau / ramp));
     double v = bias_.vdd;
     for (int n = 0; n < kParts; ++n) {
@@ -81,6 +113,11 @@ double TerminationLoop::Voltage(double t) const {
         v += n == 0 ? e.real() : std::real(e * std::polar(1.0, omega_ * n * t));
     }
     return v;
+}
+
+double TerminationLoop::SpanLength() const {
+    // A period after a blend; then every half period, the period that ends there.
+    return ramping_ ? (careful_ ? 1.0 : kRampFraction) * period_ : holds_ > 0 ? 0.5 * period_ : period_;
 }
 
 bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[4]) {
@@ -96,8 +133,17 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         return true;
     }
     const double z0 = kZ0;
-    currentChange_ = holds_ >= 2 ? std::abs(i[1] - iLast_) / std::max(std::abs(i[1]), 1e-15) : 1.0;
+    if (holds_ >= 2) {
+        // Measured periods overlap: the change over the shift between them,
+        // scaled to a period (a settling that slows down changes at least as
+        // much over the earlier half as over the later one).
+        const double shift = std::min((end - lastEnd_) / period_, 1.0);
+        currentChange_ = std::abs(i[1] - iLast_) / std::max(std::abs(i[1]), 1e-15) / shift;
+    } else {
+        currentChange_ = 1.0;
+    }
     iLast_ = i[1];
+    lastEnd_ = end;
 
     Complex a[kParts], b[kParts];
     for (int n = 0; n < kParts; ++n) {
@@ -142,6 +188,12 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
             }
         }
     }
+    // A period measured again at the same source replaces the earlier one: the
+    // circuit has settled further.
+    if (!history_.empty() && history_.back().x == xLast_) history_.pop_back();
+    history_.push_back(Secant{xLast_, aLast_});
+    if (history_.size() > kHistory) history_.erase(history_.begin());
+    if (!careful_) Refit();
     if (gammaError_ < kGammaTolerance) return currentChange_ < kCurrentTolerance;
     if (holds_ >= 2 && currentChange_ > 1e-3) return false;  // the circuit still settles: wait for it
 
@@ -151,10 +203,17 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     const Vector r = Residual(aLast_, bLast_);
     double norm = 0.0;
     for (double e : r) norm += e * e;
+    // A correction that seems to have made things worse is judged again half a
+    // period later: a circuit that settles slowly may still be on its way.
+    if (accepted_ && norm >= acceptedNorm_ && holds_ == 1 && !careful_) return false;
     // Halving to nothing: what the circuit taught no longer leads anywhere (a
     // secant across a jump of the circuit's state); start over from the guess.
-    if (accepted_ && norm >= acceptedNorm_ && fraction_ < 1.0 / 64.0) reflection_ = guess_;
-    if (!accepted_ || norm < acceptedNorm_ || fraction_ < 1.0 / 64.0) {
+    if (accepted_ && norm >= acceptedNorm_ && fraction_ < kSmallest) {
+        reflection_ = guess_;
+        history_.clear();
+        stalled_ = true;
+    }
+    if (!accepted_ || norm < acceptedNorm_ || fraction_ < kSmallest) {
         xAccepted_ = xLast_;
         aAccepted_ = aLast_;
         bAccepted_ = bLast_;
@@ -183,6 +242,7 @@ void TerminationLoop::Retarget(const Loads& loads, double end, Complex incident)
     }
     incident_ = incident;
     holds_ = 0;
+    stalled_ = false;
     currentChange_ = 1.0;
     gammaError_ = 1.0;
     if (!measured_) return;  // nothing measured yet: the periods to come correct as from cold
@@ -196,6 +256,47 @@ void TerminationLoop::Retarget(const Loads& loads, double end, Complex incident)
     for (double e : r) acceptedNorm_ += e * e;
     fraction_ = 1.0;
     Step(end);
+}
+
+// The circuit's reflection R fitted by least squares to the secants from the last
+// measured period to the ones before, R da/dx ~ da, held near what it was:
+// R = (C + p R0) (G + p I)^-1 with G = sum w dx dx^T and C = sum w da dx^T.
+// Broyden's update learns one direction a period; the fit keeps all the recent
+// ones, so that a few corrections teach the whole coupling of DC and harmonics.
+void TerminationLoop::Refit() {
+    if (history_.size() < 2) return;
+    const Secant& last = history_.back();
+    double g[kUnknowns][kUnknowns] = {}, c[kUnknowns][kUnknowns] = {};
+    double w = 1.0, trace = 0.0;
+    for (size_t j = history_.size() - 1; j-- > 0;) {
+        w *= kAgeing;
+        Vector dx, da;
+        for (int k = 0; k < kUnknowns; ++k) {
+            dx[k] = history_[j].x[k] - last.x[k];
+            da[k] = history_[j].a[k] - last.a[k];
+        }
+        for (int r = 0; r < kUnknowns; ++r)
+            for (int k = 0; k < kUnknowns; ++k) {
+                g[r][k] += w * dx[r] * dx[k];
+                c[r][k] += w * da[r] * dx[k];
+            }
+    }
+    for (int k = 0; k < kUnknowns; ++k) trace += g[k][k];
+    if (trace <= 0.0) return;
+    const double prior = kPrior * trace / kUnknowns;
+    // Row by row: (G + p I) R_r^T = C_r^T + p R0_r^T (G is symmetric).
+    Matrix fitted;
+    for (int r = 0; r < kUnknowns; ++r) {
+        double m[kUnknowns][kUnknowns + 1];
+        for (int i = 0; i < kUnknowns; ++i) {
+            for (int k = 0; k < kUnknowns; ++k) m[i][k] = g[i][k] + (i == k ? prior : 0.0);
+            m[i][kUnknowns] = c[r][i] + prior * reflection_[r][i];
+        }
+        double d[kUnknowns];
+        SolveSquare<kUnknowns>(m, d);
+        for (int k = 0; k < kUnknowns; ++k) fitted[r][k] = d[k];
+    }
+    reflection_ = fitted;
 }
 
 void TerminationLoop::Step(double end) {
@@ -281,22 +382,10 @@ TerminationLoop::Vector TerminationLoop::Solve(const Vector& r) const {
         largest = std::max(largest, a[i][i]);
     }
     for (int i = 0; i < kUnknowns; ++i) a[i][i] += 1e-8 * largest + 1e-300;
-    for (int col = 0; col < kUnknowns; ++col) {
-        int pivot = col;
-        for (int row = col + 1; row < kUnknowns; ++row)
-            if (std::fabs(a[row][col]) > std::fabs(a[pivot][col])) pivot = row;
-        for (int k = 0; k <= kUnknowns; ++k) std::swap(a[col][k], a[pivot][k]);
-        for (int row = col + 1; row < kUnknowns; ++row) {
-            const double m = a[row][col] / a[col][col];
-            for (int k = col; k <= kUnknowns; ++k) a[row][k] -= m * a[col][k];
-        }
-    }
+    double solution[kUnknowns];
+    SolveSquare<kUnknowns>(a, solution);
     Vector d;
-    for (int i = kUnknowns - 1; i >= 0; --i) {
-        double sum = a[i][kUnknowns];
-        for (int k = i + 1; k < kUnknowns; ++k) sum -= a[i][k] * d[k];
-        d[i] = sum / a[i][i];
-    }
+    for (int i = 0; i < kUnknowns; ++i) d[i] = solution[i];
     return d;
 }
 

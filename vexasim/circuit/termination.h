@@ -48,6 +48,12 @@ public:
     // (an input port: a = the wave out of the circuit's input).
     TerminationLoop(const Loads& loads, const OutputBias& bias, double frequency, Complex incident = Complex());
 
+    // From now on the loop blends each correction over a whole period, learns the
+    // circuit's reflection by Broyden's update alone and judges a step at once: it
+    // needs more periods, but it takes another path to the steady state where the
+    // quicker one finds none (a circuit with two steady states near the load).
+    void SetCareful() { careful_ = true; }
+
     // The termination source's voltage at time t.
     double Voltage(double t) const;
 
@@ -75,10 +81,18 @@ public:
     // Whether the period under way blends a correction in (its phasors go unused).
     bool Blending() const { return ramping_; }
 
+    // Length of the span under way: a blend is shorter than a period, and the
+    // period measured after it starts where it ends.
+    double SpanLength() const;
+
     // Largest |b/a - gamma| of the last measured period (relative to the
     // fundamental wave for a harmonic far below it), and the relative change of the
     // fundamental current.
     double GammaError() const { return gammaError_; }
+
+    // Whether a correction was halved to nothing since the loads were last set:
+    // what the circuit taught led nowhere, and the loop started over from its guess.
+    bool Stalled() const { return stalled_; }
     double CurrentChange() const { return currentChange_; }
 
     static constexpr double kCurrentTolerance = 1e-4;
@@ -110,11 +124,19 @@ private:
     bool ramping_ = false;
     int holds_ = 0;  // periods measured since the last correction
     Complex iLast_;  // fundamental current of the last measured period
+    double lastEnd_ = 0.0;  // when that period ended
 
     // The circuit's answer da/dE: how the wave toward the load moves with the
     // source. The load errors follow from it for any loads, dF/dE = 1/2 - gamma da/dE,
     // so a new load keeps what the earlier ones taught.
     Matrix reflection_{}, guess_{};
+    // The last measured periods of this transient, oldest first, that the
+    // reflection is fitted to.
+    struct Secant {
+        Vector x, a;
+    };
+    std::vector<Secant> history_;
+    void Refit();
     bool measured_ = false;  // a period was measured: xLast_, aLast_, bLast_ hold it
     Vector xLast_{}, aLast_{}, bLast_{};
     bool accepted_ = false;  // a measured point the steps start from
@@ -124,6 +146,8 @@ private:
     double waveScale_ = 0.0;  // the fundamental wave of the last measured period
     double gammaError_ = 1.0;
     double currentChange_ = 1.0;
+    bool stalled_ = false;
+    bool careful_ = false;
 };
 
 }  // namespace circuit
