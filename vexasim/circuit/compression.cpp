@@ -85,25 +85,25 @@ bool DriveUpGuide::Predict(const vexasim::CircuitData& c, const Params& params, 
     if (seen_.empty() || Identity(c, params) != identity_) return false;
     double x[4];
     Coordinates(loads, x);
-    std::vector<std::pair<double, const Seen*>> near;
+    std::vector<std::pair<double, const Seen*>> nearest;
     for (const Seen& s : seen_) {
         if (std::fabs(s.level - level) > 1e-9) continue;
         double d2 = 0.0;
         for (int k = 0; k < 4; ++k) d2 += (s.x[k] - x[k]) * (s.x[k] - x[k]);
-        near.emplace_back(d2, &s);
+        nearest.emplace_back(d2, &s);
     }
-    if (near.empty()) return false;
-    const size_t n = std::min(near.size(), kGuideLoads);
-    std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(n), near.end(),
+    if (nearest.empty()) return false;
+    const size_t n = std::min(nearest.size(), kGuideLoads);
+    std::partial_sort(nearest.begin(), nearest.begin() + static_cast<std::ptrdiff_t>(n), nearest.end(),
                       [](const auto& a, const auto& b) { return a.first < b.first; });
-    near.resize(n);
-    slope = near.front().second->slope;
+    nearest.resize(n);
+    slope = nearest.front().second->slope;
     // The plane P = a + b . (x' - x) through them by weighted least squares, the
     // nearest weighing most; a small ridge on b leaves the directions the loads do
     // not span flat (a sweep of one tuner spans two of the four).
     double m[5][6] = {};
     double lowest = HUGE_VAL, highest = -HUGE_VAL;
-    for (const auto& [d2, s] : near) {
+    for (const auto& [d2, s] : nearest) {
         const double w = 1.0 / (d2 + 1e-4);
         const double u[5] = {1.0, s->x[0] - x[0], s->x[1] - x[1], s->x[2] - x[2], s->x[3] - x[3]};
         for (int i = 0; i < 5; ++i) {
@@ -253,8 +253,8 @@ bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& l
                 }
                 // Along the slope from the end nearer the level, but never from the
                 // start, whose slope says nothing of the level.
-                const size_t near = high > 1 && level - lo.compression <= hi.compression - level ? high - 1 : high;
-                double aim = drives[near].pavsDbm + along(near);
+                const size_t nearest = high > 1 && level - lo.compression <= hi.compression - level ? high - 1 : high;
+                double aim = drives[nearest].pavsDbm + along(nearest);
                 if (!(aim >= lo.pavsDbm + kMinSpacingDb && aim <= hi.pavsDbm - kMinSpacingDb)) {
                     // False position, kept off the bracket's ends.
                     const double f = (level - lo.compression) / (hi.compression - lo.compression);
