@@ -289,11 +289,12 @@ TEST(CircuitCompression, AGuidedDriveUpFindsWhatAnUnguidedOneFindsInFewerDrives)
             EXPECT_NEAR(a.paePct, b.paePct, 0.3) << "R " << r << ", " << a.level << " dB";
             EXPECT_GT(a.slope, 0.0);
         }
-        guided += with.analyses;
+        std::printf("R %g: %d drives guided, %d unguided\n", r, with.analyses, without.analyses);
+        if (r > 10.0) guided += with.analyses;
         unguided += without.analyses;
     }
-    std::printf("5 loads: %d drives guided, %d unguided\n", guided, unguided);
-    EXPECT_LT(guided, unguided * 2 / 3);
+    // Past the first load: the small-signal drive and about two per level.
+    EXPECT_LE(guided, 26) << unguided << " unguided";
     double pavs = 0.0, slope = 0.0;
     EXPECT_TRUE(guide.Predict(c, params, At(GammaOf(15.0)), 1.0, pavs, slope));
     EXPECT_GT(slope, 0.0);
@@ -337,7 +338,14 @@ TEST(CircuitCompression, ADriveWithoutASteadyStateIsTriedAgainNearerTheDriveBelo
     EXPECT_FALSE(circuit::DriveUp(faulty, {{"Vdd", 10.0}, {"vbad", vbad11}}, At(load), failed));
     EXPECT_TRUE(failed.points.empty());
     EXPECT_NE(failed.error.find("no steady state"), std::string::npos) << failed.error;
-    EXPECT_NE(failed.error.find("at an available power of 1"), std::string::npos) << failed.error;
+    // Tried at 16 dBm, then halfway down to the drive below, 13 and 11.5 dBm.
+    EXPECT_NE(failed.error.find("at an available power of 11.50 dBm"), std::string::npos) << failed.error;
+    // A start drive without a steady state fails the drive-up at once.
+    faulty.driveUp.start = 15.0;
+    EXPECT_FALSE(circuit::DriveUp(faulty, {{"Vdd", 10.0}, {"vbad", vbad11}}, At(load), failed));
+    EXPECT_EQ(failed.analyses, 0);
+    EXPECT_NE(failed.error.find("at an available power of 15.00 dBm: no steady state"), std::string::npos)
+        << failed.error;
     std::printf("%d drives clean, %d with the fault; beyond it: %s\n", reference.analyses, recovered.analyses,
                 failed.error.c_str());
 }
