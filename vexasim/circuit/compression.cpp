@@ -30,7 +30,7 @@ constexpr double kCloseDb = 0.9 * kLevelBracketDb;
 // No drive is aimed nearer than this to one already simulated.
 constexpr double kMinSpacingDb = 0.02;
 // Two drives closer than this give the slope of the compression; farther apart,
-// the slope that the load before found at the level says more.
+// the slope that the nearby loads found at the level says more.
 constexpr double kLocalDb = 1.0;
 // A slope below this (dB per dB) says nothing of where a level lies.
 constexpr double kFlatSlope = 1e-3;
@@ -207,7 +207,7 @@ bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& l
         double hintDbm = 0.0, hintSlope = 0.0;
         const bool hint = guide && guide->Predict(c, params, loads, level, hintDbm, hintSlope);
         // The slope of the compression at a drive: from the drive next to it when
-        // that is near, else the one the load before found at this level.
+        // that is near, else the one the nearby loads found at this level.
         auto slopeAt = [&](size_t k) {
             if (drives.size() < 2) return hintSlope;
             size_t j = k + 1;
@@ -275,8 +275,8 @@ bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& l
                 if (guide) guide->Add(c, params, loads, result);
                 return true;
             }
-            // Below the level: first where the load before found it, then along the
-            // slope, never more than a step at a time.
+            // Below the level: first where the nearby loads found it, then along
+            // the slope, never more than a step at a time.
             double aim = top.pavsDbm + d.step;
             if (hint && !hinted && hintDbm > top.pavsDbm + kMinSpacingDb) {
                 aim = hintDbm;
