@@ -350,4 +350,34 @@ TEST(CircuitCompression, ADriveWithoutASteadyStateIsTriedAgainNearerTheDriveBelo
                 failed.error.c_str());
 }
 
+// The guide's first aim is the plane through the loads nearest the new one, past
+// their end as a sweep's next load lies: where the level's drive changes linearly
+// with the load, it lands on it, and loads farther away do not pull it.
+TEST(CircuitCompression, TheGuideAimsAlongThePlaneOfTheNearestLoads) {
+    const vexasim::CircuitData c = PortCircuit("Rin in 0 50\n");
+    const circuit::Params params = {{"Vdd", 10.0}};
+    auto plane = [](Complex g) { return 30.0 + 5.0 * g.real() - 3.0 * g.imag(); };
+    circuit::DriveUpGuide guide;
+    auto add = [&](Complex g, double pavsDbm) {
+        circuit::Compression found;
+        circuit::CompressionPoint p;
+        p.level = 1.0;
+        p.pavsDbw = pavsDbm - 30.0;
+        p.slope = 0.3;
+        found.points.push_back(p);
+        guide.Add(c, params, At(g), found);
+    };
+    // Far loads off the plane, then six near ones on it: a row and the row beside it.
+    add(Complex(-0.6, -0.5), 80.0);
+    add(Complex(-0.5, 0.6), 80.0);
+    for (double x : {0.0, 0.1, 0.2})
+        for (double y : {0.0, 0.1}) add(Complex(x, y), plane(Complex(x, y)));
+    double pavs = 0.0, slope = 0.0;
+    for (Complex next : {Complex(0.3, 0.0), Complex(0.3, 0.1), Complex(0.1, 0.2)}) {
+        ASSERT_TRUE(guide.Predict(c, params, At(next), 1.0, pavs, slope));
+        EXPECT_NEAR(pavs, plane(next), 0.02) << next;
+        EXPECT_DOUBLE_EQ(slope, 0.3);
+    }
+}
+
 }  // namespace
