@@ -260,4 +260,124 @@ TEST(CircuitCompression, ClassAbGainExpandsThenCompressesAgainstItsSmallSignalVa
     EXPECT_LT(fine.points[0].pavsDbw, fine.points[1].pavsDbw);
 }
 
+// A sweep's drive-ups guided by the loads before them find what unguided ones
+// find, within the bracket's interpolation, in far fewer drives; a guide knows
+// nothing of another parameter value.
+TEST(CircuitCompression, AGuidedDriveUpFindsWhatAnUnguidedOneFindsInFewerDrives) {
+    vexasim::CircuitData c = PortCircuit(
+        "Rin in 0 50\n"
+        "Bdev d 0 I = min({k}*pow(max(v(in)+{vb}, 0), 2), {imax}) * min(1, max(v(d), 0)/{vk})\n");
+    c.hasDriveUp = true;
+    c.driveUp.start = -10.0;
+    c.driveUp.step = 3.0;
+    c.driveUp.cap = 30.0;
+    c.driveUp.levels = {1.0, 3.0};
+    const circuit::Params params = {{"Vdd", 28.0}, {"k", 1.0}, {"vb", 0.3}, {"imax", 2.0}, {"vk", 3.0}};
+    circuit::DriveUpGuide guide;
+    int guided = 0, unguided = 0;
+    for (double r : {10.0, 14.0, 18.0, 22.0, 26.0}) {
+        const Complex load = GammaOf(r) * std::polar(1.0, 0.1);
+        circuit::Compression with, without;
+        ASSERT_TRUE(circuit::DriveUp(c, params, At(load), with, &guide)) << with.error;
+        ASSERT_TRUE(circuit::DriveUp(c, params, At(load), without)) << without.error;
+        ASSERT_EQ(with.points.size(), 2u) << "R " << r;
+        ASSERT_EQ(without.points.size(), 2u) << "R " << r;
+        for (size_t k = 0; k < 2; ++k) {
+            const circuit::CompressionPoint &a = with.points[k], &b = without.points[k];
+            EXPECT_NEAR(a.pavsDbw, b.pavsDbw, 0.03) << "R " << r << ", " << a.level << " dB";
+            EXPECT_NEAR(a.poutDbw, b.poutDbw, 0.03) << "R " << r << ", " << a.level << " dB";
+            EXPECT_NEAR(a.paePct, b.paePct, 0.3) << "R " << r << ", " << a.level << " dB";
+            EXPECT_GT(a.slope, 0.0);
+        }
+        std::printf("R %g: %d drives guided, %d unguided\n", r, with.analyses, without.analyses);
+        if (r > 10.0) guided += with.analyses;
+        unguided += without.analyses;
+    }
+    // Past the first load: the small-signal drive and about two per level.
+    EXPECT_LE(guided, 26) << unguided << " unguided";
+    double pavs = 0.0, slope = 0.0;
+    EXPECT_TRUE(guide.Predict(c, params, At(GammaOf(15.0)), 1.0, pavs, slope));
+    EXPECT_GT(slope, 0.0);
+    EXPECT_FALSE(guide.Predict(c, params, At(GammaOf(15.0)), 2.0, pavs, slope)) << "a level it never saw";
+    circuit::Params other = params;
+    other[0].second = 30.0;
+    EXPECT_FALSE(guide.Predict(c, other, At(GammaOf(15.0)), 1.0, pavs, slope)) << "another supply";
+}
+
+// Above an input swing of vbad the device adds a current at 0.37 f0, so the
+// circuit has no periodic steady state there. A drive that lands there is tried
+// again halfway to the drive below; the level below vbad is found as without the
+// fault, and a level beyond it fails, naming the drive.
+TEST(CircuitCompression, ADriveWithoutASteadyStateIsTriedAgainNearerTheDriveBelow) {
+    // A hard clipper, 50 ohm at its input: the swing clips at 1 V, 10 dBm of
+    // available power, and a clipped sine has lost 1 dB 2.0 dB further up.
+    const std::string device =
+        "Rin in 0 50\n"
+        "Bdev d 0 I = min(max(0.5*(1+v(in)), 0), 1)";
+    vexasim::CircuitData clean = PortCircuit(device + "\n");
+    vexasim::CircuitData faulty = PortCircuit(device + " + (v(in) > {vbad} ? 0.2*sin(2*3.141592653589793*0.37*f0*time) : 0)\n");
+    for (vexasim::CircuitData* c : {&clean, &faulty}) {
+        c->maxPeriods = 60;
+        c->hasDriveUp = true;
+        c->driveUp.start = 4.0;
+        c->driveUp.step = 6.0;
+        c->driveUp.cap = 25.0;
+        c->driveUp.levels = {1.0};
+    }
+    const Complex load = GammaOf(5.0);
+    const double vbad14 = std::pow(10.0, (14.0 - 10.0) / 20.0), vbad11 = std::pow(10.0, (11.0 - 10.0) / 20.0);
+    circuit::Compression reference, recovered, failed;
+    ASSERT_TRUE(circuit::DriveUp(clean, {{"Vdd", 10.0}}, At(load), reference)) << reference.error;
+    ASSERT_EQ(reference.points.size(), 1u);
+    EXPECT_NEAR(reference.points[0].pavsDbw + 30.0, 12.0, 0.05);
+    ASSERT_TRUE(circuit::DriveUp(faulty, {{"Vdd", 10.0}, {"vbad", vbad14}}, At(load), recovered)) << recovered.error;
+    ASSERT_EQ(recovered.points.size(), 1u);
+    EXPECT_EQ(recovered.error, "");
+    EXPECT_NEAR(recovered.points[0].pavsDbw, reference.points[0].pavsDbw, 0.03);
+    EXPECT_NEAR(recovered.points[0].poutDbw, reference.points[0].poutDbw, 0.03);
+    EXPECT_FALSE(circuit::DriveUp(faulty, {{"Vdd", 10.0}, {"vbad", vbad11}}, At(load), failed));
+    EXPECT_TRUE(failed.points.empty());
+    EXPECT_NE(failed.error.find("no steady state"), std::string::npos) << failed.error;
+    // Tried at 16 dBm, then halfway down to the drive below, 13 and 11.5 dBm.
+    EXPECT_NE(failed.error.find("at an available power of 11.50 dBm"), std::string::npos) << failed.error;
+    // A start drive without a steady state fails the drive-up at once.
+    faulty.driveUp.start = 15.0;
+    EXPECT_FALSE(circuit::DriveUp(faulty, {{"Vdd", 10.0}, {"vbad", vbad11}}, At(load), failed));
+    EXPECT_EQ(failed.analyses, 0);
+    EXPECT_NE(failed.error.find("at an available power of 15.00 dBm: no steady state"), std::string::npos)
+        << failed.error;
+    std::printf("%d drives clean, %d with the fault; beyond it: %s\n", reference.analyses, recovered.analyses,
+                failed.error.c_str());
+}
+
+// The guide's first aim is the plane through the loads nearest the new one, past
+// their end as a sweep's next load lies: where the level's drive changes linearly
+// with the load, it lands on it, and loads farther away do not pull it.
+TEST(CircuitCompression, TheGuideAimsAlongThePlaneOfTheNearestLoads) {
+    const vexasim::CircuitData c = PortCircuit("Rin in 0 50\n");
+    const circuit::Params params = {{"Vdd", 10.0}};
+    auto plane = [](Complex g) { return 30.0 + 5.0 * g.real() - 3.0 * g.imag(); };
+    circuit::DriveUpGuide guide;
+    auto add = [&](Complex g, double pavsDbm) {
+        circuit::Compression found;
+        circuit::CompressionPoint p;
+        p.level = 1.0;
+        p.pavsDbw = pavsDbm - 30.0;
+        p.slope = 0.3;
+        found.points.push_back(p);
+        guide.Add(c, params, At(g), found);
+    };
+    // Far loads off the plane, then six near ones on it: a row and the row beside it.
+    add(Complex(-0.6, -0.5), 80.0);
+    add(Complex(-0.5, 0.6), 80.0);
+    for (double x : {0.0, 0.1, 0.2})
+        for (double y : {0.0, 0.1}) add(Complex(x, y), plane(Complex(x, y)));
+    double pavs = 0.0, slope = 0.0;
+    for (Complex next : {Complex(0.3, 0.0), Complex(0.3, 0.1), Complex(0.1, 0.2)}) {
+        ASSERT_TRUE(guide.Predict(c, params, At(next), 1.0, pavs, slope));
+        EXPECT_NEAR(pavs, plane(next), 0.02) << next;
+        EXPECT_DOUBLE_EQ(slope, 0.3);
+    }
+}
+
 }  // namespace

@@ -65,6 +65,7 @@ struct Cached {
     std::string compressionKey;
     bool compressionOk = false;
     Compression compression;
+    DriveUpGuide guide;
 };
 
 // The gammas of a tuner at f0, 2 f0 and 3 f0; an LTUNER sets the fundamental only.
@@ -221,7 +222,8 @@ vexasim::Evaluator HostEvaluator() {
                                              " asks for no compression of " + std::to_string(level) + " dB");
             if (c.compressionKey != key) {
                 c.compressionKey = key;
-                c.compressionOk = DriveUp(circuit, NetlistParams(*element), loads, c.compression);
+                // The loads before guide where this one's drives go.
+                c.compressionOk = DriveUp(circuit, NetlistParams(*element), loads, c.compression, &c.guide);
                 if (c.compressionOk) {
                     AnalysisStats& stats = MutableStats();
                     ++stats.driveUps;

@@ -20,51 +20,168 @@ double GainOf(const vexasim::CircuitData& c, const Outputs& o) { return c.driveU
 
 // Within this much of a level a drive is taken as it.
 constexpr double kLevelToleranceDb = 0.002;
+// A drive aimed at a level goes past where the slope puts it, by this share of the
+// way (and at least kMinOvershootDb), so that the level falls between it and the
+// drive it was aimed from and the bracket closes at once.
+constexpr double kOvershoot = 0.25;
+constexpr double kMinOvershootDb = 0.03;
+// A bracket this wide is taken as narrow enough (a little inside kLevelBracketDb).
+constexpr double kCloseDb = 0.9 * kLevelBracketDb;
+// No drive is aimed nearer than this to one already simulated.
+constexpr double kMinSpacingDb = 0.02;
+// Two drives closer than this give the slope of the compression; farther apart,
+// the slope that the nearby loads found at the level says more.
+constexpr double kLocalDb = 1.0;
+// A slope below this (dB per dB) says nothing of where a level lies.
+constexpr double kFlatSlope = 1e-3;
+// How often a drive without a steady state is tried again nearer the drive below.
+constexpr int kRetries = 2;
+
+double Slope(const Drive& a, const Drive& b) { return (b.compression - a.compression) / (b.pavsDbm - a.pavsDbm); }
+
+// The guide's plane passes through this many of the nearest loads.
+constexpr size_t kGuideLoads = 6;
+
+std::string Identity(const vexasim::CircuitData& c, const Params& params) {
+    std::string id = c.netlist + "|" + c.output + "|" + c.input;
+    char buf[160];
+    for (const auto& p : params) {
+        std::snprintf(buf, sizeof buf, "=%.17g;", p.second);
+        id += p.first + buf;
+    }
+    const vexasim::CircuitData::DriveUp& d = c.driveUp;
+    std::snprintf(buf, sizeof buf, "|%.17g/%.17g/%.17g/%.17g/%d", c.frequency, d.start, d.step, d.cap, d.powerGain);
+    return id + buf;
+}
+
+void Coordinates(const Loads& loads, double x[4]) {
+    x[0] = loads.gamma[0].real();
+    x[1] = loads.gamma[0].imag();
+    x[2] = loads.source[0].real();
+    x[3] = loads.source[0].imag();
+}
 
 }  // namespace
 
-bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& loads, Compression& result) {
+void DriveUpGuide::Add(const vexasim::CircuitData& c, const Params& params, const Loads& loads,
+                       const Compression& found) {
+    const std::string id = Identity(c, params);
+    if (id != identity_) {
+        identity_ = id;
+        seen_.clear();
+    }
+    for (const CompressionPoint& p : found.points) {
+        Seen s;
+        Coordinates(loads, s.x);
+        s.level = p.level;
+        s.pavsDbm = p.pavsDbw + 30.0;
+        s.slope = p.slope;
+        seen_.push_back(s);
+    }
+}
+
+bool DriveUpGuide::Predict(const vexasim::CircuitData& c, const Params& params, const Loads& loads, double level,
+                           double& pavsDbm, double& slope) const {
+    if (seen_.empty() || Identity(c, params) != identity_) return false;
+    double x[4];
+    Coordinates(loads, x);
+    std::vector<std::pair<double, const Seen*>> nearest;
+    for (const Seen& s : seen_) {
+        if (std::fabs(s.level - level) > 1e-9) continue;
+        double d2 = 0.0;
+        for (int k = 0; k < 4; ++k) d2 += (s.x[k] - x[k]) * (s.x[k] - x[k]);
+        nearest.emplace_back(d2, &s);
+    }
+    if (nearest.empty()) return false;
+    const size_t n = std::min(nearest.size(), kGuideLoads);
+    std::partial_sort(nearest.begin(), nearest.begin() + static_cast<std::ptrdiff_t>(n), nearest.end(),
+                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    nearest.resize(n);
+    slope = nearest.front().second->slope;
+    // The plane P = a + b . (x' - x) through them by weighted least squares, the
+    // nearest weighing most; a small ridge on b leaves the directions the loads do
+    // not span flat (a sweep of one tuner spans two of the four).
+    double m[5][6] = {};
+    double lowest = HUGE_VAL, highest = -HUGE_VAL;
+    for (const auto& [d2, s] : nearest) {
+        const double w = 1.0 / (d2 + 1e-4);
+        const double u[5] = {1.0, s->x[0] - x[0], s->x[1] - x[1], s->x[2] - x[2], s->x[3] - x[3]};
+        for (int i = 0; i < 5; ++i) {
+            for (int j = 0; j < 5; ++j) m[i][j] += w * u[i] * u[j];
+            m[i][5] += w * u[i] * s->pavsDbm;
+        }
+        lowest = std::min(lowest, s->pavsDbm);
+        highest = std::max(highest, s->pavsDbm);
+    }
+    for (int i = 1; i < 5; ++i) m[i][i] += 1e-4 * m[0][0];
+    for (int col = 0; col < 5; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < 5; ++r)
+            if (std::fabs(m[r][col]) > std::fabs(m[pivot][col])) pivot = r;
+        for (int j = 0; j < 6; ++j) std::swap(m[col][j], m[pivot][j]);
+        for (int r = 0; r < 5; ++r) {
+            if (r == col) continue;
+            const double f = m[r][col] / m[col][col];
+            for (int j = col; j < 6; ++j) m[r][j] -= f * m[col][j];
+        }
+    }
+    // The plane at this load, no farther outside the loads' own range than it is wide.
+    const double range = highest - lowest;
+    pavsDbm = std::min(std::max(m[0][5] / m[0][0], lowest - range), highest + range);
+    return std::isfinite(pavsDbm);
+}
+
+bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& loads, Compression& result,
+             DriveUpGuide* guide) {
     result = Compression();
     const vexasim::CircuitData::DriveUp& d = c.driveUp;
     std::vector<double> levels = d.levels;
     std::sort(levels.begin(), levels.end());
+    std::vector<Drive> drives;           // ascending in available power
     double smallSignal = 0.0;
-    auto simulate = [&](double pavsDbm, Drive& drive) {
+    double ceiling = HUGE_VAL;           // the lowest drive without a steady state
+    std::string failure;                 // what it said
+
+    auto simulate = [&](double pavsDbm) {
         Loads at = loads;
         at.pavsDbm = pavsDbm;
+        Drive drive;
         drive.pavsDbm = pavsDbm;
         std::string error;
         if (!SimulateCircuit(c, params, at, drive.out, error)) {
             char buf[80];
             std::snprintf(buf, sizeof buf, "at an available power of %.2f dBm: ", pavsDbm);
-            result.error = buf + error;
+            failure = buf + error;
             return false;
         }
         ++result.analyses;
         result.periods += drive.out.periods;
         result.seconds += drive.out.seconds;
-        drive.compression = smallSignal - GainOf(c, drive.out);
+        drive.compression = drives.empty() ? 0.0 : smallSignal - GainOf(c, drive.out);
         result.reached = std::max(result.reached, drive.compression);
         result.expansion = std::max(result.expansion, -drive.compression);
+        const auto at_ = std::upper_bound(drives.begin(), drives.end(), pavsDbm,
+                                          [](double p, const Drive& x) { return p < x.pavsDbm; });
+        drives.insert(at_, std::move(drive));
         return true;
     };
-    // The level between two drives that bracket it: the bracket shrinks (false
-    // position, kept off its ends) until it is narrow or a drive meets the level,
-    // then the measurements follow the straight line in compression.
-    auto find = [&](Drive low, Drive high, double level) {
-        while (high.pavsDbm - low.pavsDbm > kLevelBracketDb &&
-               std::fabs(high.compression - level) > kLevelToleranceDb &&
-               std::fabs(low.compression - level) > kLevelToleranceDb) {
-            const double width = high.pavsDbm - low.pavsDbm;
-            double f = (level - low.compression) / (high.compression - low.compression);
-            f = std::min(std::max(f, 0.2), 0.8);
-            Drive mid;
-            if (!simulate(low.pavsDbm + f * width, mid)) return false;
-            (mid.compression < level ? low : high) = mid;
+    // Deep into compression a circuit may not settle within the termination's
+    // tolerance: such a drive is tried again halfway to the drive below it, and no
+    // drive is aimed at or above it again.
+    auto drive = [&](double pavsDbm) {
+        for (int attempt = 0;; ++attempt) {
+            if (simulate(pavsDbm)) return true;
+            ceiling = std::min(ceiling, pavsDbm);
+            double below = d.start;
+            for (const Drive& x : drives)
+                if (x.pavsDbm < pavsDbm) below = x.pavsDbm;
+            if (attempt == kRetries || pavsDbm - below < 2.0 * kMinSpacingDb) return false;
+            pavsDbm = 0.5 * (below + pavsDbm);
         }
-        double f = (level - low.compression) / (high.compression - low.compression);
-        if (std::fabs(high.compression - level) <= kLevelToleranceDb) f = 1.0;
-        else if (std::fabs(low.compression - level) <= kLevelToleranceDb) f = 0.0;
+    };
+    auto record = [&](const Drive& low, const Drive& high, double level, double slope) {
+        double f = 0.0;
+        if (high.pavsDbm > low.pavsDbm) f = (level - low.compression) / (high.compression - low.compression);
         auto line = [f](double a, double b) { return a + f * (b - a); };
         const Outputs &a = low.out, &b = high.out;
         CompressionPoint p;
@@ -76,36 +193,110 @@ bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& l
         p.drainEffPct = line(a.drainEffPct, b.drainEffPct);
         p.gainDb = line(GainOf(c, a), GainOf(c, b));
         p.idcA = line(a.idcA, b.idcA);
+        p.slope = slope;
         result.points.push_back(p);
-        return true;
     };
 
-    Drive last;
-    if (!simulate(d.start, last)) return false;
-    smallSignal = GainOf(c, last.out);
-    result.smallSignalDb = smallSignal;
-    last.compression = 0.0;
-    result.reached = result.expansion = 0.0;
-    size_t next = 0;
-    while (next < levels.size()) {
-        if (last.pavsDbm >= d.cap) {
-            result.capReached = true;
-            char buf[240];
-            std::snprintf(buf, sizeof buf,
-                          "the drive reached its cap of %g dBm with the gain compressed by %.2f dB, short of the "
-                          "%g dB asked (raise the cap or lower the level)",
-                          d.cap, result.reached, levels[next]);
-            result.error = buf;
-            return true;
-        }
-        Drive now;
-        if (!simulate(std::min(last.pavsDbm + d.step, d.cap), now)) return false;
-        while (next < levels.size() && now.compression >= levels[next]) {
-            if (!find(last, now, levels[next])) return false;
-            ++next;
-        }
-        last = now;
+    if (!drive(d.start)) {
+        result.error = failure;
+        return false;
     }
+    smallSignal = GainOf(c, drives.front().out);
+    result.smallSignalDb = smallSignal;
+    for (const double level : levels) {
+        double hintDbm = 0.0, hintSlope = 0.0;
+        const bool hint = guide && guide->Predict(c, params, loads, level, hintDbm, hintSlope);
+        // The slope of the compression at a drive: from the drive next to it when
+        // that is near, else the one the nearby loads found at this level.
+        auto slopeAt = [&](size_t k) {
+            if (drives.size() < 2) return hintSlope;
+            size_t j = k + 1;
+            if (k + 1 == drives.size() ||
+                (k > 0 && drives[k].pavsDbm - drives[k - 1].pavsDbm <= drives[k + 1].pavsDbm - drives[k].pavsDbm))
+                j = k - 1;
+            if (std::fabs(drives[j].pavsDbm - drives[k].pavsDbm) > kLocalDb && hintSlope > kFlatSlope)
+                return hintSlope;
+            return Slope(drives[std::min(j, k)], drives[std::max(j, k)]);
+        };
+        // From drive k along its slope to the level, and a little past it (0: the
+        // slope says nothing).
+        auto along = [&](size_t k) {
+            const double slope = slopeAt(k);
+            if (!(slope > kFlatSlope)) return 0.0;
+            const double way = (level - drives[k].compression) / slope;
+            double past = std::max(kMinOvershootDb, kOvershoot * std::fabs(way));
+            // Near enough to close the bracket with this drive: aim at its far end.
+            if (std::fabs(way) + past > kCloseDb && std::fabs(way) < kCloseDb - kMinSpacingDb)
+                past = kCloseDb - std::fabs(way);
+            return way + std::copysign(past, way);
+        };
+        bool hinted = false;
+        for (;;) {
+            // The first drive that meets the level, or the first that passes it and
+            // the one below: the bracket.
+            size_t high = drives.size();
+            bool hit = false;
+            for (size_t k = 0; k < drives.size() && high == drives.size(); ++k) {
+                hit = std::fabs(drives[k].compression - level) <= kLevelToleranceDb;
+                if (hit || drives[k].compression > level) high = k;
+            }
+            if (hit) {
+                record(drives[high], drives[high], level, slopeAt(high));
+                break;
+            }
+            if (high < drives.size()) {
+                const Drive &lo = drives[high - 1], &hi = drives[high];
+                const double width = hi.pavsDbm - lo.pavsDbm;
+                if (width <= kLevelBracketDb) {
+                    record(lo, hi, level, Slope(lo, hi));
+                    break;
+                }
+                // Along the slope from the end nearer the level, but never from the
+                // start, whose slope says nothing of the level.
+                const size_t nearest = high > 1 && level - lo.compression <= hi.compression - level ? high - 1 : high;
+                double aim = drives[nearest].pavsDbm + along(nearest);
+                if (!(aim >= lo.pavsDbm + kMinSpacingDb && aim <= hi.pavsDbm - kMinSpacingDb)) {
+                    // False position, kept off the bracket's ends.
+                    const double f = (level - lo.compression) / (hi.compression - lo.compression);
+                    aim = lo.pavsDbm + std::min(std::max(f, 0.2), 0.8) * width;
+                }
+                if (!drive(aim)) break;
+                continue;
+            }
+            const Drive& top = drives.back();
+            if (top.pavsDbm >= d.cap) {
+                result.capReached = true;
+                char buf[240];
+                std::snprintf(buf, sizeof buf,
+                              "the drive reached its cap of %g dBm with the gain compressed by %.2f dB, short of the "
+                              "%g dB asked (raise the cap or lower the level)",
+                              d.cap, result.reached, level);
+                result.error = buf;
+                if (guide) guide->Add(c, params, loads, result);
+                return true;
+            }
+            // Below the level: first where the nearby loads found it, then along
+            // the slope, never more than a step at a time.
+            double aim = top.pavsDbm + d.step;
+            if (hint && !hinted && hintDbm > top.pavsDbm + kMinSpacingDb) {
+                aim = hintDbm;
+                hinted = true;
+            } else if (const double way = along(drives.size() - 1); way > 0.0) {
+                aim = top.pavsDbm + std::min(std::max(way, kMinSpacingDb), d.step);
+            }
+            aim = std::min(aim, d.cap);
+            if (aim >= ceiling) {
+                if (ceiling - top.pavsDbm < 2.0 * kMinSpacingDb) break;
+                aim = 0.5 * (top.pavsDbm + ceiling);
+            }
+            if (!drive(aim)) break;
+        }
+        if (result.points.empty() || result.points.back().level != level) {
+            result.error = failure;
+            return false;
+        }
+    }
+    if (guide) guide->Add(c, params, loads, result);
     return true;
 }
 
