@@ -1,4 +1,4 @@
-#include "vexasim/app/system.h"
+#include "vexasim/system/system.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "vexasim/app/leave_one_out.h"
+#include "vexasim/report/leave_one_out.h"
 
 #include <cmath>
 #include <limits>

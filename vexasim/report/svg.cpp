@@ -1,4 +1,4 @@
-#include "vexasim/app/svg.h"
+#include "vexasim/report/svg.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/run_results.h"
 
 namespace vexasim {
 namespace {

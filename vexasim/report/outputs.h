@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "vexasim/app/system.h"  // WriteFileAtomically
+#include "vexasim/system/system.h"  // WriteFileAtomically
 #include "vexasim/host.h"
 
 namespace vexasim {

@@ -1,4 +1,4 @@
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/run_results.h"
 
 #include <cmath>
 #include <complex>
@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "host/angles.h"
-#include "vexasim/app/project_file.h"
-#include "vexasim/app/settings_stream.h"
-#include "vexasim/app/system.h"
+#include "vexasim/project_file/project_file.h"
+#include "vexasim/project_file/settings_stream.h"
+#include "vexasim/system/system.h"
 #include "vexasim/device/pa_measurements.h"
 
 namespace vexasim {

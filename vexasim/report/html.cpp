@@ -1,12 +1,12 @@
-#include "vexasim/app/html.h"
+#include "vexasim/report/html.h"
 
 #include <cmath>
 #include <cstdio>
 #include <set>
 #include <sstream>
 
-#include "vexasim/app/outputs.h"
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/outputs.h"
+#include "vexasim/report/run_results.h"
 
 namespace vexasim {
 namespace {

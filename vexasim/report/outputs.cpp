@@ -1,4 +1,4 @@
-#include "vexasim/app/outputs.h"
+#include "vexasim/report/outputs.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "host/angles.h"
-#include "vexasim/app/contours.h"
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/contours.h"
+#include "vexasim/report/run_results.h"
 
 namespace vexasim {
 

@@ -1,4 +1,4 @@
-#include "vexasim/app/circuit_element.h"
+#include "vexasim/project_file/circuit_element.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "vexasim/app/region.h"
+#include "vexasim/report/region.h"
 
 #include <algorithm>
 #include <cmath>

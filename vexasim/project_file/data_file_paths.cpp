@@ -1,8 +1,8 @@
-#include "vexasim/app/data_file_paths.h"
+#include "vexasim/project_file/data_file_paths.h"
 
 #include <map>
 
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 
 namespace vexasim {
 

@@ -1,4 +1,4 @@
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "host/angles.h"
-#include "vexasim/app/circuit_element.h"
-#include "vexasim/app/system.h"
+#include "vexasim/project_file/circuit_element.h"
+#include "vexasim/system/system.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/device/pa_measurements.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "vexasim/app/contours.h"
-#include "vexasim/app/label_placer.h"
-#include "vexasim/app/region.h"
-#include "vexasim/app/settings_stream.h"
+#include "vexasim/report/contours.h"
+#include "vexasim/report/label_placer.h"
+#include "vexasim/report/region.h"
+#include "vexasim/project_file/settings_stream.h"
 #include "vexasim/host.h"
 
 namespace vexasim {

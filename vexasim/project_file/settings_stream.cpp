@@ -1,4 +1,4 @@
-#include "vexasim/app/settings_stream.h"
+#include "vexasim/project_file/settings_stream.h"
 
 #include <cstring>
 

@@ -9,7 +9,7 @@
 #pragma once
 #include <string>
 
-#include "vexasim/app/svg.h"
+#include "vexasim/report/svg.h"
 
 namespace vexasim {
 

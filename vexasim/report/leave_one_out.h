@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "interp/gauss_jordan.h"
-#include "vexasim/app/region.h"
+#include "vexasim/report/region.h"
 
 namespace vexasim {
 

@@ -1,4 +1,4 @@
-#include "vexasim/app/contours.h"
+#include "vexasim/report/contours.h"
 
 #include <cmath>
 #include <cstdio>

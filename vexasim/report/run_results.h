@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "vexasim/app/contours.h"
-#include "vexasim/app/leave_one_out.h"
-#include "vexasim/app/outputs.h"
-#include "vexasim/app/region.h"
+#include "vexasim/report/contours.h"
+#include "vexasim/report/leave_one_out.h"
+#include "vexasim/report/outputs.h"
+#include "vexasim/report/region.h"
 #include "vexasim/host.h"
 
 namespace vexasim {

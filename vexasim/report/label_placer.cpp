@@ -1,4 +1,4 @@
-#include "vexasim/app/label_placer.h"
+#include "vexasim/report/label_placer.h"
 
 #include <algorithm>
 #include <cmath>
