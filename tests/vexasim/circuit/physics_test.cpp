@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "vexasim/app/contours.h"
+#include "vexasim/report/contours.h"
 
 #include "gamma/predefined_grid.h"
 #include "host/angles.h"

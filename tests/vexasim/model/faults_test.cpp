@@ -2,7 +2,7 @@
 // call, and the record of calls.
 #include <stdexcept>
 
-#include "tests/vexasim/model_test_util.h"
+#include "tests/vexasim/model/model_test_util.h"
 
 namespace vexasim::test {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "vexasim/app/data_file_paths.h"
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/data_file_paths.h"
+#include "vexasim/project_file/project_file.h"
 
 namespace {
 

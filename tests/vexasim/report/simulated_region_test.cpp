@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "interp/thin_plate_spline_method.h"
-#include "vexasim/app/leave_one_out.h"
-#include "vexasim/app/region.h"
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/leave_one_out.h"
+#include "vexasim/report/region.h"
+#include "vexasim/report/run_results.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/call.h"
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/host.h"
 

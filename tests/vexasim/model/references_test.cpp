@@ -1,6 +1,6 @@
 // Reference counting of the host objects: exact counts, the sum of references
 // handed out, the interfaces each object answers, and objects that outlive the Host.
-#include "tests/vexasim/model_test_util.h"
+#include "tests/vexasim/model/model_test_util.h"
 
 namespace vexasim::test {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "gamma/predefined_grid.h"
 #include "host/angles.h"
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/circuit/engine.h"
 #include "vexasim/circuit/termination.h"

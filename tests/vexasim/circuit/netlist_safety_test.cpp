@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/circuit/netlist_safety.h"
 

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <random>
 
-#include "vexasim/app/outputs.h"
-#include "vexasim/app/settings_stream.h"
-#include "vexasim/app/svg.h"
+#include "vexasim/report/outputs.h"
+#include "vexasim/project_file/settings_stream.h"
+#include "vexasim/report/svg.h"
 
 namespace {
 

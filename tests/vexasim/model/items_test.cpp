@@ -1,6 +1,6 @@
 // Items and collections: 1-based indices, names, ids that survive moves of the
 // project's vectors, removed items, and what adding and removing does.
-#include "tests/vexasim/model_test_util.h"
+#include "tests/vexasim/model/model_test_util.h"
 
 namespace vexasim::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "vexasim/app/system.h"
+#include "vexasim/system/system.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 
 namespace {
 // Data-file paths are read relative to this folder, which holds nothing.

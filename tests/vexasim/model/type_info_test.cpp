@@ -1,5 +1,5 @@
 // The application's type information, from which the wizard reads the host's version.
-#include "tests/vexasim/model_test_util.h"
+#include "tests/vexasim/model/model_test_util.h"
 
 namespace vexasim::test {
 namespace {

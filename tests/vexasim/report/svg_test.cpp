@@ -10,10 +10,10 @@
 #include "host/angles.h"
 #include <nlohmann/json.hpp>
 
-#include "vexasim/app/contours.h"
-#include "vexasim/app/html.h"
-#include "vexasim/app/run_results.h"
-#include "vexasim/app/svg.h"
+#include "vexasim/report/contours.h"
+#include "vexasim/report/html.h"
+#include "vexasim/report/run_results.h"
+#include "vexasim/report/svg.h"
 
 namespace {
 
