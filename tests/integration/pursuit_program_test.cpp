@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "host/angles.h"
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/run_results.h"
 #include "vexasim/device/pa_model.h"
 #include "tests/integration/read_file.h"
 

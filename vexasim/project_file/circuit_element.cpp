@@ -8,6 +8,7 @@
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/circuit/netlist.h"
 #include "vexasim/circuit/netlist_safety.h"
+#include "vexasim/model/tuner.h"
 
 namespace vexasim {
 namespace {
@@ -97,10 +98,7 @@ void ParseCircuit(const json& j, const std::string& place, const std::string& ba
         if (!j.contains(key)) continue;
         std::string& name = std::string(key) == "loadTuner" ? out.loadTuner : out.sourceTuner;
         text(key, name);
-        bool tuner = false;
-        for (const char* prefix : {"LTUNER", "HBTUNER"})
-            tuner = tuner || name.compare(0, std::string(prefix).size(), prefix) == 0;
-        if (!name.empty() && !tuner) error(key, "expected the name of a tuner element (LTUNER... or HBTUNER...)");
+        if (!name.empty() && !vexasim::IsTunerName(name)) error(key, "expected the name of a tuner element (LTUNER... or HBTUNER...)");
     }
     if (!out.sourceTuner.empty() && !input) error("sourceTuner", "a source tuner needs an input port (input)");
     if (!out.sourceTuner.empty() && out.sourceTuner == out.loadTuner)

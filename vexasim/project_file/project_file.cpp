@@ -12,92 +12,12 @@
 #include "vexasim/project_file/circuit_element.h"
 #include "vexasim/system/system.h"
 #include "vexasim/circuit/circuit_evaluator.h"
-#include "vexasim/device/pa_measurements.h"
+#include "vexasim/analysis.h"
+#include "vexasim/model/tuner.h"
+#include "vexasim/project_file/json_checker.h"
 
 namespace vexasim {
 namespace {
-
-using json = nlohmann::ordered_json;
-
-// Collects the problems of one file, each with the place it was found.
-class Checker {
-public:
-    Checker(std::string where, std::vector<std::string>& errors) : where_(std::move(where)), errors_(errors) {}
-
-    void Error(const std::string& place, const std::string& problem) {
-        errors_.push_back(where_ + ": " + (place.empty() ? "" : place + ": ") + problem);
-    }
-    bool Ok() const { return errors_.empty(); }
-
-    // Refuses keys other than the allowed ones.
-    bool Object(const json& j, const std::string& place, std::initializer_list<const char*> allowed) {
-        if (!j.is_object()) {
-            Error(place, "expected an object");
-            return false;
-        }
-        for (auto it = j.begin(); it != j.end(); ++it) {
-            bool known = false;
-            for (const char* k : allowed) known = known || it.key() == k;
-            if (!known) Error(Join(place, it.key()), "unknown key");
-        }
-        return true;
-    }
-    bool String(const json& j, const char* key, const std::string& place, std::string& out, bool required = true) {
-        auto it = j.find(key);
-        if (it == j.end()) {
-            if (required) Error(Join(place, key), "missing");
-            return false;
-        }
-        if (!it->is_string()) {
-            Error(Join(place, key), "expected a string");
-            return false;
-        }
-        out = it->get<std::string>();
-        return true;
-    }
-    bool NonEmptyString(const json& j, const char* key, const std::string& place, std::string& out) {
-        if (!String(j, key, place, out)) return false;
-        if (out.empty()) {
-            Error(Join(place, key), "must not be empty");
-            return false;
-        }
-        return true;
-    }
-    bool Integer(const json& j, const char* key, const std::string& place, long& out, bool required) {
-        auto it = j.find(key);
-        if (it == j.end()) {
-            if (required) Error(Join(place, key), "missing");
-            return false;
-        }
-        if (!it->is_number_integer()) {
-            Error(Join(place, key), "expected an integer");
-            return false;
-        }
-        out = it->get<long>();
-        return true;
-    }
-    bool Array(const json& j, const char* key, const std::string& place, const json*& out, bool required) {
-        auto it = j.find(key);
-        if (it == j.end()) {
-            if (required) Error(Join(place, key), "missing");
-            return false;
-        }
-        if (!it->is_array()) {
-            Error(Join(place, key), "expected an array");
-            return false;
-        }
-        out = &*it;
-        return true;
-    }
-    static std::string Join(const std::string& place, const std::string& key) {
-        return place.empty() ? key : place + "." + key;
-    }
-    static std::string At(const std::string& place, size_t i) { return place + "[" + std::to_string(i) + "]"; }
-
-private:
-    std::string where_;
-    std::vector<std::string>& errors_;
-};
 
 bool ReadFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
@@ -230,6 +150,28 @@ bool ParseValues(Checker& c, const json& j, const std::string& place, Measuremen
     return true;
 }
 
+// A measurement of a schematic: one of the table's, or of a circuit's; its single
+// value is the analysis's.
+bool SchematicMeasurement(Checker& c, const std::string& mp, bool hasCircuit, MeasurementData& m) {
+    const MeasurementInfo* info = FindMeasurement(m.name);
+    if (info && info->circuitOnly) info = nullptr;
+    long unit = info ? info->unitType : 0;
+    const bool ofCircuit = !info && hasCircuit && circuit::IsCircuitMeasurement(m.name, unit);
+    if (!info && !ofCircuit) {
+        std::string known;
+        for (const MeasurementInfo& q : kMeasurements)
+            if (!q.circuitOnly) known += std::string(known.empty() ? "" : ", ") + q.name;
+        if (hasCircuit) known += "; of a circuit's also Pin, Pavs, Gt, Gp and <name>_<level>dB";
+        c.Error(mp + ".name", "\"" + m.name + "\" is not a measurement of a schematic (" + known + ")");
+        return false;
+    }
+    m.resultType = 1;
+    m.unitType = unit;
+    m.points.assign(1, {0.0, 0.0});
+    m.xValues.assign(1, 1.0);
+    return true;
+}
+
 void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
     const json* list = nullptr;
     if (!c.Array(root, "graphs", "", list, false)) return;
@@ -270,22 +212,7 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
                     }
                     if (!ParseValues(c, jm.at("values"), mp + ".values", m)) continue;
                 } else if (schematic) {
-                    const pa::MeasurementInfo* info = pa::FindMeasurement(m.name);
-                    long unit = info ? info->unitType : 0;
-                    const bool ofCircuit = !info && hasCircuit && circuit::IsCircuitMeasurement(m.name, unit);
-                    if (!info && !ofCircuit) {
-                        int n = 0;
-                        const pa::MeasurementInfo* all = pa::Measurements(n);
-                        std::string known;
-                        for (int q = 0; q < n; ++q) known += std::string(q ? ", " : "") + all[q].name;
-                        if (hasCircuit) known += "; of a circuit's also Pin, Pavs, Gt, Gp and <name>_<level>dB";
-                        c.Error(mp + ".name", "\"" + m.name + "\" is not a measurement of a schematic (" + known + ")");
-                        continue;
-                    }
-                    m.resultType = 1;
-                    m.unitType = unit;
-                    m.points.assign(1, {0.0, 0.0});
-                    m.xValues.assign(1, 1.0);
+                    if (!SchematicMeasurement(c, mp, hasCircuit, m)) continue;
                 } else if (file && m.name.compare(0, 5, "LPCS[") == 0) {
                     m.resultType = 3;  // a contour plot of a data file: neither real nor complex
                 } else if (file && (gpm || gpt)) {
@@ -314,8 +241,8 @@ void ParseGraphs(Checker& c, const json& root, ProjectData& d) {
 }
 
 void ParseUnits(Checker& c, const json& root, ProjectData& d) {
-    d.units[13] = "dBm";
-    d.units[14] = "mW";
+    d.units[kUnitPowerDb] = "dBm";
+    d.units[kUnitPowerLinear] = "mW";
     auto it = root.find("units");
     if (it == root.end()) return;
     if (!c.Object(*it, "units", {"13", "14"})) return;
@@ -360,11 +287,6 @@ bool IsPlainFileName(const std::string& name) {
     for (char ch : name)
         if (ch == '/' || ch == '\\' || ch == ':' || ch == '\0') return false;
     return true;
-}
-
-bool IsAngleParameter(const std::string& name) {
-    return name.compare(0, 3, "Ang") == 0 ||
-           (name.size() >= 3 && name.compare(name.size() - 3, 3, "Ang") == 0) || name == "Alpha";
 }
 
 bool ParsePoints(const std::string& text, std::vector<std::pair<double, double>>& points, int& badLine) {

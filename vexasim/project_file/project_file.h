@@ -39,10 +39,6 @@ std::string SerializeProject(const ProjectFile& project);
 // name, no folder parts, no "..".
 bool IsPlainFileName(const std::string& name);
 
-// Angles are degrees in the file and radians in the host: parameters named "Ang...",
-// "...Ang" or "Alpha".
-bool IsAngleParameter(const std::string& name);
-
 // Complex points of a gamma-source data file: one "real<TAB>imaginary" per line;
 // blank lines and lines starting with '#' are skipped. Returns false with the line
 // number of the first malformed line.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/kernel/utf8.h"
+
 namespace vexasim {
 namespace {
 
@@ -35,21 +37,7 @@ public:
                     ++i;
                 }
             }
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 63));
-            } else if (c < 0x10000) {
-                out += static_cast<char>(0xE0 | (c >> 12));
-                out += static_cast<char>(0x80 | ((c >> 6) & 63));
-                out += static_cast<char>(0x80 | (c & 63));
-            } else {
-                out += static_cast<char>(0xF0 | (c >> 18));
-                out += static_cast<char>(0x80 | ((c >> 12) & 63));
-                out += static_cast<char>(0x80 | ((c >> 6) & 63));
-                out += static_cast<char>(0x80 | (c & 63));
-            }
+            platform::AppendUtf8(out, c);
         }
         at_ += static_cast<size_t>(len);
         return true;

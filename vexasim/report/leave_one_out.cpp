@@ -20,7 +20,7 @@ LeaveOneOut::LeaveOneOut(const std::vector<GammaPoint>& points) {
         nodes.push_back(p);
     }
     nodes_ = static_cast<int>(nodes.size());
-    if (nodes_ < 3) return;
+    if (nodes_ < static_cast<int>(kMinimumPoints)) return;
     double xMin = nodes[0].re, xMax = xMin, yMin = nodes[0].im, yMax = yMin;
     for (const GammaPoint& p : nodes) {
         xMin = std::fmin(xMin, p.re), xMax = std::fmax(xMax, p.re);

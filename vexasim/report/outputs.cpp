@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/angles.h"
+#include "vexasim/analysis.h"
 #include "vexasim/report/contours.h"
 #include "vexasim/report/run_results.h"
 
@@ -21,7 +22,7 @@ std::string ExactNumber(double v) {
 }
 
 std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>& columns) {
-    std::string out = "index,|gamma|,angle_deg,re,im,";
+    std::string out = kSamplesHeader;
     std::vector<int> pick;
     for (size_t c = 0; c < columns.size(); ++c) {
         out += (c ? "," : "") + columns[c];
@@ -48,8 +49,8 @@ std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>&
 double DisplayValue(const ProjectData& project, long unitType, double base) {
     auto it = project.units.find(unitType);
     if (it == project.units.end()) return base;
-    if (unitType == 13 && it->second == "dBm") return base + 30.0;
-    if (unitType == 14 && it->second == "mW") return base * 1000.0;
+    if (unitType == kUnitPowerDb && it->second == "dBm") return base + kDbmOverDbw;
+    if (unitType == kUnitPowerLinear && it->second == "mW") return base * 1000.0;
     return base;
 }
 

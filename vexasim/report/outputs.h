@@ -23,6 +23,10 @@ struct SampleTable {
     std::vector<Sample> rows;
 };
 
+// The samples' file, written beside the project, and the columns its lines start with.
+constexpr const char* kSamplesFileName = "samples.csv";
+constexpr const char* kSamplesHeader = "index,|gamma|,angle_deg,re,im,";
+
 std::string SamplesCsv(const SampleTable& table, const std::vector<std::string>& columns);
 
 // A value in the host's base unit converted to what the project displays for its

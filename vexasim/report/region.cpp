@@ -30,7 +30,7 @@ Region Region::Hull(const std::vector<GammaPoint>& points) {
                         [](const GammaPoint& a, const GammaPoint& b) { return a.re == b.re && a.im == b.im; }),
             p.end());
     Region r;
-    if (p.size() < 3) return r;
+    if (p.size() < kMinimumPoints) return r;
     // Monotone chain; points on an edge are dropped (a cross product that is not
     // clearly positive), so the polygon has no straight angles.
     const double eps = 1e-12;
@@ -45,7 +45,7 @@ Region Region::Hull(const std::vector<GammaPoint>& points) {
         h[k++] = p[i];
     }
     h.resize(k - 1);
-    if (h.size() >= 3) r.vertices_ = std::move(h);
+    if (h.size() >= kMinimumPoints) r.vertices_ = std::move(h);
     return r;
 }
 

@@ -2,6 +2,7 @@
 // Spline values outside it are extrapolation, so maxima are only taken and contours
 // only drawn in full inside it.
 #pragma once
+#include <cstddef>
 #include <vector>
 
 namespace vexasim {
@@ -10,6 +11,9 @@ struct GammaPoint {
     double re = 0, im = 0;
 };
 
+// The fewest points that span an area: what a region and a fit over one need.
+constexpr std::size_t kMinimumPoints = 3;
+
 class Region {
 public:
     Region() = default;
@@ -17,7 +21,7 @@ public:
     // three points not on one line give an empty region.
     static Region Hull(const std::vector<GammaPoint>& points);
 
-    bool Empty() const { return vertices_.size() < 3; }
+    bool Empty() const { return vertices_.size() < kMinimumPoints; }
     // Counter-clockwise, no three on one line.
     const std::vector<GammaPoint>& Vertices() const { return vertices_; }
 

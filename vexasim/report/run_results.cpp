@@ -9,10 +9,11 @@
 #include <sstream>
 
 #include "host/angles.h"
+#include "vexasim/model/tuner.h"
 #include "vexasim/project_file/project_file.h"
 #include "vexasim/project_file/settings_stream.h"
 #include "vexasim/system/system.h"
-#include "vexasim/device/pa_measurements.h"
+#include "vexasim/analysis.h"
 
 namespace vexasim {
 namespace {
@@ -21,9 +22,8 @@ const double kGridStep = 0.05;
 
 // The unit a measurement's description ends with ("power-added efficiency, %").
 std::string DescribedUnit(const std::string& name) {
-    if (name == "Gt" || name == "Gp") return "dB";
     // A measurement at compression ("PAE_1dB") has its base's unit.
-    if (const pa::MeasurementInfo* info = pa::FindMeasurement(name.substr(0, name.find('_')))) {
+    if (const MeasurementInfo* info = FindMeasurement(name.substr(0, name.find('_')))) {
         const std::string d = info->description;
         const size_t comma = d.rfind(", ");
         if (comma != std::string::npos) return d.substr(comma + 2);
@@ -36,9 +36,9 @@ std::string DifferenceUnit(const ProjectData& project, const std::string& measur
     for (const auto& g : project.graphs)
         for (const auto& m : g.measurements) {
             if (m.resultType != 1 || m.DisplayName() != measurement) continue;
-            if (m.unitType == 13) return "dB";
-            if (m.unitType == 14) {
-                auto it = project.units.find(14);
+            if (m.unitType == kUnitPowerDb) return "dB";
+            if (m.unitType == kUnitPowerLinear) {
+                auto it = project.units.find(kUnitPowerLinear);
                 return it == project.units.end() ? "W" : it->second;
             }
             return DescribedUnit(m.name);
@@ -77,7 +77,7 @@ GammaPoint SamplePoint(const Sample& s) {
 
 std::string DescribeGamma(double re, double im) {
     std::complex<double> g(re, im);
-    std::complex<double> z = 50.0 * (1.0 + g) / (1.0 - g);
+    std::complex<double> z = GammaToImpedance(g);
     char buf[160];
     std::snprintf(buf, sizeof buf, "gamma %.3f at %.1f deg, Z = %.2f %c j%.2f ohm", std::abs(g),
                   RadiansToDegrees(std::arg(g)), z.real(), z.imag() < 0 ? '-' : '+', std::fabs(z.imag()));
@@ -113,9 +113,9 @@ std::string DisplayUnit(const ProjectData& project, const std::string& measureme
     for (const auto& g : project.graphs)
         for (const auto& m : g.measurements) {
             if (m.resultType != 1 || m.DisplayName() != measurement) continue;
-            if (m.unitType == 13 || m.unitType == 14) {
+            if (m.unitType == kUnitPowerDb || m.unitType == kUnitPowerLinear) {
                 auto it = project.units.find(m.unitType);
-                return it != project.units.end() ? it->second : m.unitType == 13 ? "dBW" : "W";
+                return it != project.units.end() ? it->second : m.unitType == kUnitPowerDb ? "dBW" : "W";
             }
             return DescribedUnit(m.name);
         }
@@ -153,7 +153,7 @@ bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& e
         }
         return out;
     };
-    const std::string head = "index,|gamma|,angle_deg,re,im,";
+    const std::string head = kSamplesHeader;
     if (text.compare(0, head.size(), head) != 0) {
         error = "line 1: not a samples table";
         return false;
@@ -201,7 +201,7 @@ bool ParseSamplesCsv(const std::string& text, SampleTable& table, std::string& e
 bool ResultsBesideProject(const std::string& projectPath, const ProjectFile& file, RunResults& results,
                           std::string& note) {
     const size_t slash = LastSeparator(projectPath);
-    const std::string path = (slash == std::string::npos ? "" : projectPath.substr(0, slash + 1)) + "samples.csv";
+    const std::string path = (slash == std::string::npos ? "" : projectPath.substr(0, slash + 1)) + kSamplesFileName;
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
