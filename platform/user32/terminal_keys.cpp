@@ -13,27 +13,12 @@ namespace terminal {
 
 namespace {
 
-enum class Kind { kPush, kCheck, kRadio, kOther };
+using Kind = ControlKind;
 
-Kind KindOf(const ControlView& c) {
-    if (c.className != "Button") return Kind::kOther;
-    switch (c.style & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            return Kind::kCheck;
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            return Kind::kRadio;
-        case BS_GROUPBOX:
-            return Kind::kOther;
-        default:
-            return Kind::kPush;
-    }
+bool IsButton(const ControlView& c) {
+    const Kind kind = KindOf(c);
+    return kind == Kind::kPush || kind == Kind::kCheck || kind == Kind::kRadio;
 }
-
-bool IsButton(const ControlView& c) { return KindOf(c) != Kind::kOther; }
 bool IsEdit(const ControlView& c) { return c.className == "Edit"; }
 bool IsCombo(const ControlView& c) { return c.className == "ComboBox"; }
 bool IsList(const ControlView& c) { return c.className == "ListBox"; }

@@ -21,30 +21,7 @@ const int kComboUnits = 12;
 
 void Encode(char32_t c, std::string& out) { AppendUtf8(out, c); }
 
-enum class Kind { kPush, kCheck, kRadio, kGroup, kStatic, kEdit, kCombo, kList };
-
-Kind KindOf(const ControlView& c) {
-    if (c.className == "Button") {
-        switch (c.style & BS_TYPEMASK) {
-            case BS_CHECKBOX:
-            case BS_AUTOCHECKBOX:
-            case BS_3STATE:
-            case BS_AUTO3STATE:
-                return Kind::kCheck;
-            case BS_RADIOBUTTON:
-            case BS_AUTORADIOBUTTON:
-                return Kind::kRadio;
-            case BS_GROUPBOX:
-                return Kind::kGroup;
-            default:
-                return Kind::kPush;
-        }
-    }
-    if (c.className == "Edit") return Kind::kEdit;
-    if (c.className == "ComboBox") return Kind::kCombo;
-    if (c.className == "ListBox") return Kind::kList;
-    return Kind::kStatic;
-}
+using Kind = ControlKind;
 
 int ColOf(int x) { return x / kUnitsAcross; }
 // The cell row of a control one line high: the row its middle falls in.
@@ -180,6 +157,29 @@ std::string Canvas::RowText(int r) const {
     return out;
 }
 
+ControlKind KindOf(const ControlView& c) {
+    if (c.className == "Button") {
+        switch (c.style & BS_TYPEMASK) {
+            case BS_CHECKBOX:
+            case BS_AUTOCHECKBOX:
+            case BS_3STATE:
+            case BS_AUTO3STATE:
+                return ControlKind::kCheck;
+            case BS_RADIOBUTTON:
+            case BS_AUTORADIOBUTTON:
+                return ControlKind::kRadio;
+            case BS_GROUPBOX:
+                return ControlKind::kGroup;
+            default:
+                return ControlKind::kPush;
+        }
+    }
+    if (c.className == "Edit") return ControlKind::kEdit;
+    if (c.className == "ComboBox") return ControlKind::kCombo;
+    if (c.className == "ListBox") return ControlKind::kList;
+    return ControlKind::kStatic;
+}
+
 std::u32string DecodeText(const std::string& s) {
     std::u32string out;
     for (size_t i = 0; i < s.size();) {
@@ -213,19 +213,9 @@ void DialogSize(const DialogView& view, int& rows, int& cols) {
 
 namespace {
 
-// Draws a dialog's controls on the canvas, each by its kind, and keeps in the
-// layout where the cursor goes.
+// What drawing a dialog's controls needs: the canvas, the dialog, where its
+// controls are and which cells each may write.
 struct DialogPainter {
-    // A control as it is drawn: where, and how.
-    struct Item {
-        const ControlView& c;
-        int index;
-        Rect local;      // in the client area
-        const Rect& r;   // on the screen
-        bool focused;
-        unsigned a;      // the attributes of a control enabled or not
-    };
-
     Canvas& canvas;
     const DialogView& view;
     const FocusState& state;
@@ -233,13 +223,18 @@ struct DialogPainter {
     const Ink& ink;
     const Rect& client;
     int defaultButton;
+};
 
-    void Group(const Item& it) {
-        const ControlView& c = it.c;
-        const int i = it.index;
-        const Rect& local = it.local;
-        const Rect& r = it.r;
-        const unsigned a = it.a;
+// One control drawn by its kind: where, and how.
+struct ControlPainter : DialogPainter {
+    const ControlView& c;
+    int i;
+    Rect local;      // in the client area
+    const Rect& r;   // on the screen
+    bool focused;
+    unsigned a;      // the attributes of a control enabled or not
+
+    void Group() {
         auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
         canvas.Box(r, a);
         if (!c.text.empty()) {
@@ -251,12 +246,7 @@ struct DialogPainter {
         }
     }
 
-    void Static(const Item& it) {
-        const ControlView& c = it.c;
-        const int i = it.index;
-        const Rect& local = it.local;
-        const Rect& r = it.r;
-        const unsigned a = it.a;
+    void Static() {
         auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
         int at = local.col;
         const int width = TextWidth(c.text);
@@ -264,13 +254,7 @@ struct DialogPainter {
         canvas.Text(r.row, client.col + at, c.text, room(at), a);
     }
 
-    void Mark(const Item& it) {
-        const ControlView& c = it.c;
-        const int i = it.index;
-        const Rect& local = it.local;
-        const Rect& r = it.r;
-        const bool focused = it.focused;
-        const unsigned a = it.a;
+    void Mark() {
         auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
         const Kind kind = KindOf(c);
         std::string mark = kind == Kind::kRadio ? (c.check ? "(*)" : "( )")
@@ -280,13 +264,7 @@ struct DialogPainter {
         canvas.Text(r.row, r.col + w, c.text, room(local.col + w), a | (focused ? kReverse : kNormal));
     }
 
-    void Push(const Item& it) {
-        const ControlView& c = it.c;
-        const int i = it.index;
-        const Rect& local = it.local;
-        const Rect& r = it.r;
-        const bool focused = it.focused;
-        const unsigned a = it.a;
+    void Push() {
         const bool isDefault = i == defaultButton;
         const int width = TextWidth(c.text);
         // Brackets may stand in the cell just outside the button when it is free.
@@ -306,11 +284,7 @@ struct DialogPainter {
                     a | (isDefault ? kBold : kNormal) | (focused ? kReverse : kNormal));
     }
 
-    void Edit(const Item& it) {
-        const ControlView& c = it.c;
-        const Rect& r = it.r;
-        const bool focused = it.focused;
-        const unsigned a = it.a;
+    void Edit() {
         const int inner = std::max(1, r.cols - 2);
         std::u32string text = DecodeText(c.text);
         int caret = focused ? std::min<int>(state.caret, static_cast<int>(text.size()))
@@ -332,11 +306,7 @@ struct DialogPainter {
         }
     }
 
-    void Combo(const Item& it) {
-        const ControlView& c = it.c;
-        const Rect& r = it.r;
-        const bool focused = it.focused;
-        const unsigned a = it.a;
+    void Combo() {
         const int inner = std::max(1, r.cols - 4);
         canvas.Put(r.row, r.col, U'[', a);
         canvas.Fill(Rect{r.row, r.col + 1, 1, inner}, a | (focused ? kReverse : kNormal));
@@ -345,11 +315,7 @@ struct DialogPainter {
         canvas.Text(r.row, r.col + 1 + inner, " v]", 3, a);
     }
 
-    void List(const Item& it) {
-        const ControlView& c = it.c;
-        const Rect& r = it.r;
-        const bool focused = it.focused;
-        const unsigned a = it.a;
+    void List() {
         const bool border = (c.style & WS_BORDER) != 0 && r.rows >= 3 && r.cols >= 3;
         if (border) canvas.Box(r, a);
         const Rect in = border ? Rect{r.row + 1, r.col + 1, r.rows - 2, r.cols - 2} : r;
@@ -370,61 +336,65 @@ struct DialogPainter {
             layout.cursorCol = in.col;
         }
     }
-
-    void Control(int i) {
-        const ControlView& c = view.controls[static_cast<size_t>(i)];
-        const Item it{c, i, LocalRect(c), layout.controls[static_cast<size_t>(i)], i == state.focus,
-                      (c.enabled && view.enabled) ? kNormal : kDim};
-        switch (KindOf(c)) {
-            case Kind::kGroup:
-                return Group(it);
-            case Kind::kStatic:
-                return Static(it);
-            case Kind::kRadio:
-            case Kind::kCheck:
-                return Mark(it);
-            case Kind::kPush:
-                return Push(it);
-            case Kind::kEdit:
-                return Edit(it);
-            case Kind::kCombo:
-                return Combo(it);
-            case Kind::kList:
-                return List(it);
-        }
-    }
-
-    // Where the cursor goes: in the dropped-down list of a combo box, which lies over
-    // everything below it, or on the focused control.
-    void Cursor() {
-        const int n = static_cast<int>(view.controls.size());
-        if (state.dropped >= 0 && state.dropped < n) {
-            const ControlView& c = view.controls[static_cast<size_t>(state.dropped)];
-            const Rect& r = layout.controls[static_cast<size_t>(state.dropped)];
-            const int count = static_cast<int>(c.items.size());
-            const int shown = DropRows(c);
-            layout.dropList = Rect{r.row + 1, r.col, shown + 2, r.cols};
-            canvas.Fill(layout.dropList);
-            canvas.Box(layout.dropList);
-            int first = 0;
-            if (state.droppedItem >= shown) first = state.droppedItem - shown + 1;
-            layout.dropFirst = first;
-            for (int k = 0; k < shown && first + k < count; ++k) {
-                const int item = first + k;
-                const unsigned ea = item == state.droppedItem ? kReverse : kNormal;
-                canvas.Fill(Rect{r.row + 2 + k, r.col + 1, 1, r.cols - 2}, ea);
-                canvas.Text(r.row + 2 + k, r.col + 1, EntryText(c, item), r.cols - 2, ea);
-            }
-            if (count == 0) canvas.Text(r.row + 2, r.col + 1, "(empty)", r.cols - 2, kDim);
-            layout.cursorRow = r.row + 2 + std::max(0, state.droppedItem - first);
-            layout.cursorCol = r.col + 1;
-        } else if (layout.cursorRow < 0 && state.focus >= 0 && state.focus < n) {
-            const Rect& r = layout.controls[static_cast<size_t>(state.focus)];
-            layout.cursorRow = r.row;
-            layout.cursorCol = r.col + (KindOf(view.controls[static_cast<size_t>(state.focus)]) == Kind::kCombo ? 1 : 0);
-        }
-    }
 };
+
+void DrawControl(const DialogPainter& d, int i) {
+    const ControlView& c = d.view.controls[static_cast<size_t>(i)];
+    ControlPainter p{d, c, i, LocalRect(c), d.layout.controls[static_cast<size_t>(i)], i == d.state.focus,
+                     (c.enabled && d.view.enabled) ? kNormal : kDim};
+    switch (KindOf(c)) {
+        case Kind::kGroup:
+            return p.Group();
+        case Kind::kStatic:
+            return p.Static();
+        case Kind::kRadio:
+        case Kind::kCheck:
+            return p.Mark();
+        case Kind::kPush:
+            return p.Push();
+        case Kind::kEdit:
+            return p.Edit();
+        case Kind::kCombo:
+            return p.Combo();
+        case Kind::kList:
+            return p.List();
+    }
+}
+
+// Where the cursor goes: in the dropped-down list of a combo box, which lies over
+// everything below it, or on the focused control.
+void Cursor(const DialogPainter& d) {
+    Canvas& canvas = d.canvas;
+    const DialogView& view = d.view;
+    const FocusState& state = d.state;
+    DialogLayout& layout = d.layout;
+    const int n = static_cast<int>(view.controls.size());
+    if (state.dropped >= 0 && state.dropped < n) {
+        const ControlView& c = view.controls[static_cast<size_t>(state.dropped)];
+        const Rect& r = layout.controls[static_cast<size_t>(state.dropped)];
+        const int count = static_cast<int>(c.items.size());
+        const int shown = DropRows(c);
+        layout.dropList = Rect{r.row + 1, r.col, shown + 2, r.cols};
+        canvas.Fill(layout.dropList);
+        canvas.Box(layout.dropList);
+        int first = 0;
+        if (state.droppedItem >= shown) first = state.droppedItem - shown + 1;
+        layout.dropFirst = first;
+        for (int k = 0; k < shown && first + k < count; ++k) {
+            const int item = first + k;
+            const unsigned ea = item == state.droppedItem ? kReverse : kNormal;
+            canvas.Fill(Rect{r.row + 2 + k, r.col + 1, 1, r.cols - 2}, ea);
+            canvas.Text(r.row + 2 + k, r.col + 1, EntryText(c, item), r.cols - 2, ea);
+        }
+        if (count == 0) canvas.Text(r.row + 2, r.col + 1, "(empty)", r.cols - 2, kDim);
+        layout.cursorRow = r.row + 2 + std::max(0, state.droppedItem - first);
+        layout.cursorCol = r.col + 1;
+    } else if (layout.cursorRow < 0 && state.focus >= 0 && state.focus < n) {
+        const Rect& r = layout.controls[static_cast<size_t>(state.focus)];
+        layout.cursorRow = r.row;
+        layout.cursorCol = r.col + (KindOf(view.controls[static_cast<size_t>(state.focus)]) == Kind::kCombo ? 1 : 0);
+    }
+}
 
 }  // namespace
 
@@ -461,9 +431,9 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
     for (int pass = 0; pass < 2; ++pass)
         for (int i = 0; i < n; ++i) {
             const ControlView& c = view.controls[static_cast<size_t>(i)];
-            if ((KindOf(c) == Kind::kGroup) == (pass == 0) && (c.style & WS_VISIBLE)) painter.Control(i);
+            if ((KindOf(c) == Kind::kGroup) == (pass == 0) && (c.style & WS_VISIBLE)) DrawControl(painter, i);
         }
-    painter.Cursor();
+    Cursor(painter);
     return layout;
 }
 

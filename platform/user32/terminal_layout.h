@@ -83,6 +83,10 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
 // How many entries the dropped-down list of combo box `control` shows at most.
 int DropRows(const ControlView& control);
 
+// What a control is to the keyboard and the screen, from its class and style.
+enum class ControlKind { kPush, kCheck, kRadio, kGroup, kStatic, kEdit, kCombo, kList };
+ControlKind KindOf(const ControlView& control);
+
 // Number of characters (code points) of UTF-8 text.
 int TextWidth(const std::string& utf8);
 
