@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "vexasim/project_file/data_file_paths.h"
+#include "vexasim/model/tuner.h"
 #include "vexasim/project_file/project_file.h"
 
 namespace {
