@@ -15,7 +15,7 @@ namespace {
 TEST(PlannedSettings, CountsTheShownSettingsThatHoldTheCurrentOne) {
     ProjectData project;
     project.schematics.push_back({0, "PA", {}});
-    TunerSetting at{"PA", "LTUNER1", 0.5, DegreesToRadians(90.0)};
+    TunerSetting at{"PA", "LTUNER1", 1, 0.5, DegreesToRadians(90.0)};
     EXPECT_EQ(PlannedSettings(project, at), 0);  // nothing shown
 
     GraphData graph;
