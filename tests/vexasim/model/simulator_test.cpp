@@ -110,13 +110,14 @@ TEST_F(HostSimulator, AnalyzeEvaluatesRealMeasurementsOfSchematics) {
 // since the one before, as the tuner's own parameters hold them; other elements'
 // parameters and analyses without a new setting carry none.
 TEST_F(HostSimulator, AnalysesRecordTheTunerSettingsTheyRanAt) {
-    h.project().schematics[0].elements.push_back({0, "HBTUNER2", {{"Mag1", 0.0}, {"Ang1", 0.0}, {"Mag2", 0.9}}});
+    h.project().schematics[0].elements.push_back({0, "HBTUNER2", {{"Mag1", 0.0}, {"Ang1", 0.0}, {"Mag2", 0.9}, {"Loss", 0.1}}});
     h.project().schematics[0].elements.push_back({0, "BIAS", {{"Vdd", 28.0}}});
     ASSERT_EQ(Bind(OLESTR("M"), ParameterOf(h, 1, 1, OLESTR("Mag")).get()), S_OK);
     ASSERT_EQ(Bind(OLESTR("A"), ParameterOf(h, 1, 1, OLESTR("Ang")).get()), S_OK);
     ASSERT_EQ(Bind(OLESTR("H"), ParameterOf(h, 1, 2, OLESTR("Ang1")).get()), S_OK);
     ASSERT_EQ(Bind(OLESTR("H2"), ParameterOf(h, 1, 2, OLESTR("Mag2")).get()), S_OK);
     ASSERT_EQ(Bind(OLESTR("V"), ParameterOf(h, 1, 3, OLESTR("Vdd")).get()), S_OK);
+    ASSERT_EQ(Bind(OLESTR("L"), ParameterOf(h, 1, 2, OLESTR("Loss")).get()), S_OK);
 
     ASSERT_EQ(sim->Analyze(-1, -1), S_OK);
     ASSERT_EQ(Set(OLESTR("M"), 0.5), S_OK);
@@ -127,6 +128,7 @@ TEST_F(HostSimulator, AnalysesRecordTheTunerSettingsTheyRanAt) {
     ASSERT_EQ(sim->Analyze(0, -1), S_FALSE);  // answered by a fault: no analysis ran
     ASSERT_EQ(Set(OLESTR("H"), -2.0), S_OK);
     ASSERT_EQ(sim->Analyze(0, -1), S_OK);
+    ASSERT_EQ(Set(OLESTR("L"), 0.2), S_OK);  // a tuner's parameter that sets no load
     ASSERT_EQ(sim->Analyze(0, -1), S_OK);
     ASSERT_EQ(Set(OLESTR("H2"), 0.4), S_OK);  // the second harmonic's pair
     ASSERT_EQ(sim->Analyze(0, -1), S_OK);
