@@ -45,7 +45,7 @@ TEST(SweepWatcher, SamplesAreTheAnalysesAtANewTunerSettingInDisplayUnits) {
         .Measurement("PA", "Pout", 1, 13)  // shown twice, sampled once
         .Units(13, "dBm");
     host.SetEvaluator([](const ProjectData&, const MeasurementData&) { return 1.5; });
-    SweepWatcher watcher(host, true);
+    SweepWatcher watcher(host, false);  // shows no plan: no progress to count against
     host.SetAnalyzeObserver([&](long a, long b) { watcher.OnAnalyze(a, b); });
     ASSERT_EQ(watcher.table.columns, std::vector<std::string>{"PA:Pout"});
 
