@@ -21,7 +21,7 @@ TEST(PlannedSettings, CountsTheShownSettingsThatHoldTheCurrentOne) {
     GraphData graph;
     MeasurementData shown, marker, schematic, elsewhere;
     shown.source = "Planned";
-    shown.points = {{0.0, 0.0}, {0.0, 0.5}, {0.5, 0.0}};
+    shown.points = {{0.0, 0.5}, {0.5, 0.0}};  // two settings are a plan already
     marker.source = "Now";
     marker.points = {{0.0, 0.5}};  // one point: the current setting, not a plan
     schematic.source = "PA";       // a schematic's own values are no plan
@@ -30,7 +30,7 @@ TEST(PlannedSettings, CountsTheShownSettingsThatHoldTheCurrentOne) {
     elsewhere.points = std::vector<std::pair<double, double>>(7, {0.1, 0.1});
     graph.measurements = {shown, marker, schematic, elsewhere};
     project.graphs.push_back(graph);
-    EXPECT_EQ(PlannedSettings(project, at), 3);
+    EXPECT_EQ(PlannedSettings(project, at), 2);
     at.angle = DegreesToRadians(-90.0);
     EXPECT_EQ(PlannedSettings(project, at), 0);
 }
