@@ -1,7 +1,7 @@
 # The two commands of the README:
 #   make demo   build, register the wizard in a private registry and run it on the example
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test (what
-#               ngspice's library itself leaks is suppressed by name: tests/circuit/lsan.supp)
+#               ngspice's library itself leaks is suppressed by name: tests/vexasim/circuit/lsan.supp)
 # and the Windows DLL (mingw-w64 cross build, tests under Wine):
 #   make windows        LPTuner.dll and vexasim.exe for i686 (the product, checked statically)
 #                       and x86_64 (with the test programs)
@@ -27,7 +27,7 @@ test: bootstrap
 	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLPT_SANITIZE=ON -DLPT_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD_TEST) -j$(JOBS)
 	@cd $(BUILD_TEST) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/circuit/lsan.supp:print_suppressions=0 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/vexasim/circuit/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j$(JOBS)
 
 demo: build-release

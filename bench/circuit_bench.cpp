@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "gamma/predefined_grid.h"
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 
 namespace {

@@ -152,6 +152,20 @@ struct ProjectData {
     std::map<std::string, std::string> variables;
 };
 
+// An analysis that ran: the two arguments of Simulator.Analyze and the tuner
+// elements a simulator variable set since the analysis before, each with the
+// setting it ran at: the harmonic whose parameters were set, and their values
+// (magnitude, and the angle in radians).
+struct TunerSetting {
+    std::string schematic, element;
+    int harmonic = 1;
+    double magnitude = 0.0, angle = 0.0;
+};
+struct AnalysisRecord {
+    long first = 0, second = 0;
+    std::vector<TunerSetting> tuners;
+};
+
 // The values a real measurement takes at one analysis, given the current project
 // (its tuner parameters included). Returns the value in the host's base unit.
 using Evaluator = std::function<double(const ProjectData& project, const MeasurementData& measurement)>;
@@ -218,6 +232,8 @@ public:
     int AnalyzeCount() const;
     // Called after every analysis that ran, with the two arguments of Analyze.
     void SetAnalyzeObserver(std::function<void(long first, long second)> observer);
+    // Every analysis that ran, in order.
+    const std::vector<AnalysisRecord>& Analyses() const;
 
     struct Impl;
 

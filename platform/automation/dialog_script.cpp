@@ -151,45 +151,45 @@ ScriptedInputSource& ScriptedInputSource::Inspect(std::function<void(HWND)> look
     return *this;
 }
 
-ScriptedInputSource& ScriptedInputSource::Answer(int button) {
-    answers.push_back(button);
-    return *this;
-}
-
-bool ScriptedInputSource::AddScript(const std::string& script, std::string& error) {
-    std::vector<DialogAction> actions;
-    std::vector<int> buttons;
+bool ReadDialogScript(const std::string& script, std::vector<ScriptLine>& lines, int& badLine, std::string& why) {
+    lines.clear();
     std::istringstream in(script);
     std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
+    for (badLine = 1; std::getline(in, line); ++badLine) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#') continue;
         std::istringstream words(line);
         std::string verb, rest;
         words >> verb;
+        ScriptLine read;
         if (verb == "answer") {
-            int button = 0;
-            if (!(words >> button) || (words >> rest)) {
-                error = "line " + std::to_string(number) + ": answer needs a button id";
+            if (!(words >> read.answer) || read.answer == 0 || (words >> rest)) {
+                why = "answer needs a button id";
                 return false;
             }
-            buttons.push_back(button);
-            continue;
-        }
-        DialogAction action;
-        std::string why;
-        if (!ParseDialogAction(line, action, why)) {
-            error = "line " + std::to_string(number) + ": " + why;
+        } else if (!ParseDialogAction(line, read.action, why)) {
             return false;
         }
-        actions.push_back(std::move(action));
+        lines.push_back(std::move(read));
+    }
+    badLine = 0;
+    return true;
+}
+
+bool ScriptedInputSource::AddScript(const std::string& script, std::string& error) {
+    std::vector<ScriptLine> lines;
+    int badLine = 0;
+    std::string why;
+    if (!ReadDialogScript(script, lines, badLine, why)) {
+        error = "line " + std::to_string(badLine) + ": " + why;
+        return false;
     }
     // Answers have their own queue: message boxes take them in order, whenever they come.
-    answers.insert(answers.end(), buttons.begin(), buttons.end());
-    for (DialogAction& a : actions) Add(std::move(a));
+    for (const ScriptLine& l : lines)
+        if (l.answer) answers.push_back(l.answer);
+    for (ScriptLine& l : lines)
+        if (!l.answer) Add(std::move(l.action));
     return true;
 }
 

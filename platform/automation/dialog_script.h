@@ -25,6 +25,18 @@ struct RefusedAction {
     std::string reason;
 };
 
+// One line of a dialog script: a dialog action in the text form of
+// ParseDialogAction, or "answer <id>", the button (not 0) that answers the next
+// message box.
+struct ScriptLine {
+    DialogAction action;
+    int answer = 0;
+};
+
+// Reads a script, one line each; blank lines and lines starting with '#' are
+// skipped. On a bad line it stops with false, the line's number and the reason.
+bool ReadDialogScript(const std::string& script, std::vector<ScriptLine>& lines, int& badLine, std::string& why);
+
 class ScriptedInputSource : public RecordingInputSource {
 public:
     ScriptedInputSource& Click(int control) { return Add(DialogAction::Click(control)); }
@@ -40,9 +52,6 @@ public:
     ScriptedInputSource& Add(DialogAction action);
     // Runs `look` on the dialog on top when the script gets there; it is no user action.
     ScriptedInputSource& Inspect(std::function<void(HWND dialog)> look);
-    // The button the next message box is answered with (its first button otherwise).
-    ScriptedInputSource& Answer(int button);
-
     // Appends a script in the text form of ParseDialogAction, one action per line;
     // "answer <id>" queues a message box answer; blank lines and lines starting with
     // '#' are skipped. On a bad line nothing is appended and the error names the line.

@@ -5,29 +5,17 @@
 #include <atomic>
 #include <new>
 
+#include "platform/com/com_object.h"
+
 namespace {
 
-class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
+class ErrorInfo final : public platform::ComObject<IErrorInfo, ICreateErrorInfo> {
 public:
-    // IUnknown (the IErrorInfo base is the object's identity)
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IErrorInfo)) {
-            *ppv = static_cast<IErrorInfo*>(this);
-        } else if (IsEqualIID(riid, IID_ICreateErrorInfo)) {
-            *ppv = static_cast<ICreateErrorInfo*>(this);
-        } else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+    // IUnknown: the IErrorInfo base is the object's identity.
+    void* Interface(REFIID riid) override {
+        if (IsEqualIID(riid, IID_IErrorInfo)) return static_cast<IErrorInfo*>(this);
+        if (IsEqualIID(riid, IID_ICreateErrorInfo)) return static_cast<ICreateErrorInfo*>(this);
+        return nullptr;
     }
 
     // IErrorInfo
@@ -81,7 +69,6 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     GUID guid_ = GUID_NULL;
     BSTR source_ = nullptr;
     BSTR description_ = nullptr;

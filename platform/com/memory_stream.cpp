@@ -9,28 +9,17 @@
 #include <new>
 #include <vector>
 
+#include "platform/com/com_object.h"
+
 namespace {
 
 constexpr ULONGLONG kMaxSize = 0xFFFFFFFFull;
 
-class MemoryStream final : public IStream {
+class MemoryStream final : public platform::ComObject<IStream> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISequentialStream) ||
-            IsEqualIID(riid, IID_IStream)) {
-            *ppv = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+    void* Interface(REFIID riid) override {
+        if (IsEqualIID(riid, IID_ISequentialStream) || IsEqualIID(riid, IID_IStream)) return static_cast<IStream*>(this);
+        return nullptr;
     }
 
     STDMETHODIMP Read(void* pv, ULONG cb, ULONG* pcbRead) override {
@@ -94,7 +83,6 @@ public:
 private:
     ~MemoryStream() = default;
 
-    std::atomic<ULONG> refs_{1};
     std::vector<unsigned char> data_;
     ULONGLONG position_ = 0;
 };

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/com/com_object.h"
 #include "platform/com/typelib_model.h"
 
 namespace platform::typelib {
@@ -57,22 +58,13 @@ HRESULT Document(const std::string& name, const std::string* help, BSTR* pName, 
 
 class TypeLib;
 
-class TypeInfo final : public ITypeInfo {
+class TypeInfo final : public platform::ComObject<ITypeInfo> {
 public:
     TypeInfo(TypeLib* lib, std::shared_ptr<const Library> desc, UINT index);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITypeInfo)) {
-            *ppv = static_cast<ITypeInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+    void* Interface(REFIID riid) override {
+        return IsEqualIID(riid, IID_ITypeInfo) ? static_cast<ITypeInfo*>(this) : nullptr;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTypeAttr(TYPEATTR** pp) override {
         if (!pp) return E_INVALIDARG;
@@ -175,31 +167,17 @@ private:
     ~TypeInfo();
     const Type& type() const { return desc_->types[index_]; }
 
-    std::atomic<ULONG> refs_{1};
     TypeLib* lib_;
     std::shared_ptr<const Library> desc_;
     UINT index_;
 };
 
-class TypeLib final : public ITypeLib {
+class TypeLib final : public platform::ComObject<ITypeLib> {
 public:
     explicit TypeLib(std::shared_ptr<const Library> desc) : desc_(std::move(desc)) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITypeLib)) {
-            *ppv = static_cast<ITypeLib*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+    void* Interface(REFIID riid) override {
+        return IsEqualIID(riid, IID_ITypeLib) ? static_cast<ITypeLib*>(this) : nullptr;
     }
 
     STDMETHODIMP_(UINT) GetTypeInfoCount() override { return static_cast<UINT>(desc_->types.size()); }
@@ -246,7 +224,6 @@ public:
 
 private:
     ~TypeLib() = default;
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<const Library> desc_;
 };
 
@@ -256,12 +233,6 @@ TypeInfo::TypeInfo(TypeLib* lib, std::shared_ptr<const Library> desc, UINT index
 }
 
 TypeInfo::~TypeInfo() { lib_->Release(); }
-
-STDMETHODIMP_(ULONG) TypeInfo::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
 
 STDMETHODIMP TypeInfo::GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) {
     if (!ppTLib) return E_INVALIDARG;

@@ -6,6 +6,7 @@
 
 #include "platform/user32/dialog_view.h"
 #include "platform/user32/terminal_keys.h"
+#include "platform/user32/terminal_message_box.h"
 #include "platform/user32/terminal_layout.h"
 #include "platform/user32/terminal_screen.h"
 

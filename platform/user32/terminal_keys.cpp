@@ -6,32 +6,19 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "platform/kernel/utf8.h"
+
 namespace platform {
 namespace terminal {
 
 namespace {
 
-enum class Kind { kPush, kCheck, kRadio, kOther };
+using Kind = ControlKind;
 
-Kind KindOf(const ControlView& c) {
-    if (c.className != "Button") return Kind::kOther;
-    switch (c.style & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            return Kind::kCheck;
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            return Kind::kRadio;
-        case BS_GROUPBOX:
-            return Kind::kOther;
-        default:
-            return Kind::kPush;
-    }
+bool IsButton(const ControlView& c) {
+    const Kind kind = KindOf(c);
+    return kind == Kind::kPush || kind == Kind::kCheck || kind == Kind::kRadio;
 }
-
-bool IsButton(const ControlView& c) { return KindOf(c) != Kind::kOther; }
 bool IsEdit(const ControlView& c) { return c.className == "Edit"; }
 bool IsCombo(const ControlView& c) { return c.className == "ComboBox"; }
 bool IsList(const ControlView& c) { return c.className == "ListBox"; }
@@ -69,23 +56,7 @@ std::u32string Decode(const std::string& s) {
 
 std::string Encode(const std::u32string& s) {
     std::string out;
-    for (char32_t c : s) {
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    for (char32_t c : s) AppendUtf8(out, c);
     return out;
 }
 
@@ -480,52 +451,6 @@ bool DialogKeyboard::OnKey(const DialogView& view, const DialogLayout& layout, c
         case Key::kDown:
         case Key::kRight:
             return Arrow(view, 1, action);
-        default:
-            return false;
-    }
-}
-
-MessageBoxKeyboard::MessageBoxKeyboard(unsigned flags) : buttons_(MessageBoxButtons(flags)) {}
-
-bool MessageBoxKeyboard::OnKey(const MessageBoxLayout& layout, const Key& key, int& answer) {
-    const int n = static_cast<int>(buttons_.size());
-    switch (key.code) {
-        case Key::kLeft:
-        case Key::kUp:
-        case Key::kBackTab:
-            focus_ = (focus_ + n - 1) % n;
-            return false;
-        case Key::kRight:
-        case Key::kDown:
-        case Key::kTab:
-            focus_ = (focus_ + 1) % n;
-            return false;
-        case Key::kEnter:
-            answer = buttons_[static_cast<size_t>(focus_)];
-            return true;
-        case Key::kChar:
-            if (key.ch != U' ') return false;
-            answer = buttons_[static_cast<size_t>(focus_)];
-            return true;
-        case Key::kEscape:
-            // Esc is Cancel, or OK in a box that has only OK; a Yes/No box must be answered.
-            for (int id : buttons_)
-                if (id == IDCANCEL) {
-                    answer = id;
-                    return true;
-                }
-            if (n == 1 && buttons_[0] == IDOK) {
-                answer = IDOK;
-                return true;
-            }
-            return false;
-        case Key::kClick:
-            for (size_t k = 0; k < layout.buttons.size() && k < buttons_.size(); ++k)
-                if (layout.buttons[k].Contains(key.row, key.col)) {
-                    answer = buttons_[k];
-                    return true;
-                }
-            return false;
         default:
             return false;
     }

@@ -10,56 +10,11 @@
 
 #include "platform/automation/dialog_action.h"
 #include "platform/user32/dialog_view.h"
+#include "platform/user32/terminal_key.h"
 #include "platform/user32/terminal_layout.h"
 
 namespace platform {
 namespace terminal {
-
-struct Key {
-    enum Code {
-        kNone,
-        kChar,  // `ch`
-        kTab,
-        kBackTab,
-        kEnter,
-        kEscape,
-        kUp,
-        kDown,
-        kLeft,
-        kRight,
-        kAltUp,
-        kAltDown,
-        kF4,
-        kBackspace,
-        kDelete,
-        kHome,
-        kEnd,
-        kClick,  // the left mouse button at (`row`, `col`) of the screen
-        kResize,
-    };
-    Code code = kNone;
-    char32_t ch = 0;
-    int row = -1, col = -1;
-
-    static Key Of(Code code) {
-        Key k;
-        k.code = code;
-        return k;
-    }
-    static Key Char(char32_t ch) {
-        Key k;
-        k.code = kChar;
-        k.ch = ch;
-        return k;
-    }
-    static Key Click(int row, int col) {
-        Key k;
-        k.code = kClick;
-        k.row = row;
-        k.col = col;
-        return k;
-    }
-};
 
 class DialogKeyboard {
 public:
@@ -84,19 +39,6 @@ private:
 
     FocusState state_;
     bool settled_ = false;
-};
-
-// The keyboard in a message box: which button has the focus, and the answer.
-class MessageBoxKeyboard {
-public:
-    explicit MessageBoxKeyboard(unsigned flags);
-    int focus() const { return focus_; }
-    // True, with `answer` set to the id of the button pressed, when the box is answered.
-    bool OnKey(const MessageBoxLayout& layout, const Key& key, int& answer);
-
-private:
-    std::vector<int> buttons_;
-    int focus_ = 0;
 };
 
 }  // namespace terminal

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/kernel/utf8.h"
+
 namespace platform {
 namespace terminal {
 
@@ -16,66 +18,10 @@ const int kUnitsDown = 8;
 // The height of a closed combo box: its template height is that of the dropped list.
 const int kComboUnits = 12;
 
-std::u32string Decode(const std::string& s) {
-    std::u32string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + static_cast<size_t>(n) > s.size()) {
-            out.push_back(U'?');
-            ++i;
-            continue;
-        }
-        char32_t c = n == 1 ? b : b & (0x7F >> n);
-        for (int k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        out.push_back(c);
-        i += static_cast<size_t>(n);
-    }
-    return out;
-}
 
-void Encode(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
+void Encode(char32_t c, std::string& out) { AppendUtf8(out, c); }
 
-enum class Kind { kPush, kCheck, kRadio, kGroup, kStatic, kEdit, kCombo, kList };
-
-Kind KindOf(const ControlView& c) {
-    if (c.className == "Button") {
-        switch (c.style & BS_TYPEMASK) {
-            case BS_CHECKBOX:
-            case BS_AUTOCHECKBOX:
-            case BS_3STATE:
-            case BS_AUTO3STATE:
-                return Kind::kCheck;
-            case BS_RADIOBUTTON:
-            case BS_AUTORADIOBUTTON:
-                return Kind::kRadio;
-            case BS_GROUPBOX:
-                return Kind::kGroup;
-            default:
-                return Kind::kPush;
-        }
-    }
-    if (c.className == "Edit") return Kind::kEdit;
-    if (c.className == "ComboBox") return Kind::kCombo;
-    if (c.className == "ListBox") return Kind::kList;
-    return Kind::kStatic;
-}
+using Kind = ControlKind;
 
 int ColOf(int x) { return x / kUnitsAcross; }
 // The cell row of a control one line high: the row its middle falls in.
@@ -168,7 +114,7 @@ void Canvas::Put(int r, int c, char32_t ch, unsigned attr) {
 }
 
 int Canvas::Text(int r, int c, const std::string& utf8, int width, unsigned attr) {
-    std::u32string s = Decode(utf8);
+    std::u32string s = DecodeText(utf8);
     int n = 0;
     for (char32_t ch : s) {
         if (n >= width) break;
@@ -212,7 +158,48 @@ std::string Canvas::RowText(int r) const {
     return out;
 }
 
-int TextWidth(const std::string& utf8) { return static_cast<int>(Decode(utf8).size()); }
+ControlKind KindOf(const ControlView& c) {
+    if (c.className == "Button") {
+        switch (c.style & BS_TYPEMASK) {
+            case BS_CHECKBOX:
+            case BS_AUTOCHECKBOX:
+            case BS_3STATE:
+            case BS_AUTO3STATE:
+                return ControlKind::kCheck;
+            case BS_RADIOBUTTON:
+            case BS_AUTORADIOBUTTON:
+                return ControlKind::kRadio;
+            case BS_GROUPBOX:
+                return ControlKind::kGroup;
+            default:
+                return ControlKind::kPush;
+        }
+    }
+    if (c.className == "Edit") return ControlKind::kEdit;
+    if (c.className == "ComboBox") return ControlKind::kCombo;
+    if (c.className == "ListBox") return ControlKind::kList;
+    return ControlKind::kStatic;
+}
+
+std::u32string DecodeText(const std::string& s) {
+    std::u32string out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + static_cast<size_t>(n) > s.size()) {
+            out.push_back(U'?');
+            ++i;
+            continue;
+        }
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (int k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        out.push_back(c);
+        i += static_cast<size_t>(n);
+    }
+    return out;
+}
+
+int TextWidth(const std::string& utf8) { return static_cast<int>(DecodeText(utf8).size()); }
 
 int DropRows(const ControlView& c) {
     const int fromTemplate = (c.cy - kComboUnits) / kUnitsDown;
@@ -224,6 +211,193 @@ void DialogSize(const DialogView& view, int& rows, int& cols) {
     cols = (view.cx + kUnitsAcross - 1) / kUnitsAcross + 2;
     rows = (view.cy + kUnitsDown - 1) / kUnitsDown + 2;
 }
+
+namespace {
+
+// What drawing a dialog's controls needs: the canvas, the dialog, where its
+// controls are and which cells each may write.
+struct DialogPainter {
+    Canvas& canvas;
+    const DialogView& view;
+    const FocusState& state;
+    DialogLayout& layout;
+    const Ink& ink;
+    const Rect& client;
+    int defaultButton;
+};
+
+// One control drawn by its kind: where, and how.
+struct ControlPainter : DialogPainter {
+    const ControlView& c;
+    int i;
+    Rect local;      // in the client area
+    const Rect& r;   // on the screen
+    bool focused;
+    unsigned a;      // the attributes of a control enabled or not
+
+    void Group() {
+        auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
+        canvas.Box(r, a);
+        if (!c.text.empty()) {
+            // A title runs on past its frame only when all of it then shows.
+            const std::string title = " " + c.text + " ";
+            int width = room(local.col + 1);
+            if (width < TextWidth(title)) width = std::min(width, r.cols - 2);
+            canvas.Text(r.row, r.col + 1, title, width, a);
+        }
+    }
+
+    void Static() {
+        auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
+        int at = local.col;
+        const int width = TextWidth(c.text);
+        if ((c.style & 0x3) == SS_CENTER) at += std::max(0, (local.cols - width) / 2);
+        canvas.Text(r.row, client.col + at, c.text, room(at), a);
+    }
+
+    void Mark() {
+        auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
+        const Kind kind = KindOf(c);
+        std::string mark = kind == Kind::kRadio ? (c.check ? "(*)" : "( )")
+                                                : (c.check == BST_CHECKED ? "[x]"
+                                                   : c.check ? "[-]" : "[ ]");
+        int w = canvas.Text(r.row, r.col, mark + " ", room(local.col), a);
+        canvas.Text(r.row, r.col + w, c.text, room(local.col + w), a | (focused ? kReverse : kNormal));
+    }
+
+    void Push() {
+        const bool isDefault = i == defaultButton;
+        const int width = TextWidth(c.text);
+        // Brackets may stand in the cell just outside the button when it is free.
+        const int lo = local.col - (ink.Free(local.row, local.col - 1, i) ? 1 : 0);
+        const int hi = local.col + local.cols + (ink.Free(local.row, local.col + local.cols, i) ? 1 : 0);
+        const int span = hi - lo;
+        std::string label;
+        if (isDefault && width + 4 <= span)
+            label = "[[" + c.text + "]]";
+        else if (!isDefault && width + 4 <= span)
+            label = "[ " + c.text + " ]";
+        else
+            label = "[" + c.text + "]";
+        const int lw = std::min(span, TextWidth(label));
+        const int at = std::max(lo, local.col + (local.cols - lw) / 2);
+        canvas.Text(r.row, client.col + at, label, std::min(lw, hi - at),
+                    a | (isDefault ? kBold : kNormal) | (focused ? kReverse : kNormal));
+    }
+
+    void Edit() {
+        const int inner = std::max(1, r.cols - 2);
+        std::u32string text = DecodeText(c.text);
+        int caret = focused ? std::min<int>(state.caret, static_cast<int>(text.size()))
+                            : static_cast<int>(text.size());
+        // Scrolled so that the caret shows, as ES_AUTOHSCROLL does.
+        int first = std::max(0, caret - inner + 1);
+        if (!focused) first = 0;
+        std::string shown;
+        for (int k = first; k < static_cast<int>(text.size()) && k < first + inner; ++k)
+            Encode(text[static_cast<size_t>(k)], shown);
+        canvas.Put(r.row, r.col, U'[', a);
+        canvas.Fill(Rect{r.row, r.col + 1, 1, inner}, a | kUnderline);
+        canvas.Text(r.row, r.col + 1, shown, inner,
+                    a | kUnderline | (focused && state.selectAll ? kReverse : kNormal));
+        canvas.Put(r.row, r.col + 1 + inner, U']', a);
+        if (focused) {
+            layout.cursorRow = r.row;
+            layout.cursorCol = r.col + 1 + (caret - first);
+        }
+    }
+
+    void Combo() {
+        const int inner = std::max(1, r.cols - 4);
+        canvas.Put(r.row, r.col, U'[', a);
+        canvas.Fill(Rect{r.row, r.col + 1, 1, inner}, a | (focused ? kReverse : kNormal));
+        canvas.Text(r.row, r.col + 1, EntryText(c, c.selected.empty() ? -1 : c.selected[0]), inner,
+                    a | (focused ? kReverse : kNormal));
+        canvas.Text(r.row, r.col + 1 + inner, " v]", 3, a);
+    }
+
+    void List() {
+        const bool border = (c.style & WS_BORDER) != 0 && r.rows >= 3 && r.cols >= 3;
+        if (border) canvas.Box(r, a);
+        const Rect in = border ? Rect{r.row + 1, r.col + 1, r.rows - 2, r.cols - 2} : r;
+        const int count = static_cast<int>(c.items.size());
+        const int caret = focused ? state.listCaret : -1;
+        int first = 0;
+        if (caret >= in.rows) first = caret - in.rows + 1;
+        for (int k = 0; k < in.rows && first + k < count; ++k) {
+            const int item = first + k;
+            unsigned ea = a | (Selected(c, item) ? kReverse : kNormal) |
+                          (item == caret ? kUnderline : kNormal);
+            canvas.Fill(Rect{in.row + k, in.col, 1, in.cols}, ea);
+            canvas.Text(in.row + k, in.col, EntryText(c, item), in.cols, ea);
+        }
+        if (first + in.rows < count) canvas.Put(in.row + in.rows - 1, in.col + in.cols - 1, U'+', a);
+        if (focused) {
+            layout.cursorRow = in.row + std::max(0, caret - first);
+            layout.cursorCol = in.col;
+        }
+    }
+};
+
+void DrawControl(const DialogPainter& d, int i) {
+    const ControlView& c = d.view.controls[static_cast<size_t>(i)];
+    ControlPainter p{d, c, i, LocalRect(c), d.layout.controls[static_cast<size_t>(i)], i == d.state.focus,
+                     (c.enabled && d.view.enabled) ? kNormal : kDim};
+    switch (KindOf(c)) {
+        case Kind::kGroup:
+            return p.Group();
+        case Kind::kStatic:
+            return p.Static();
+        case Kind::kRadio:
+        case Kind::kCheck:
+            return p.Mark();
+        case Kind::kPush:
+            return p.Push();
+        case Kind::kEdit:
+            return p.Edit();
+        case Kind::kCombo:
+            return p.Combo();
+        case Kind::kList:
+            return p.List();
+    }
+}
+
+// Where the cursor goes: in the dropped-down list of a combo box, which lies over
+// everything below it, or on the focused control.
+void Cursor(const DialogPainter& d) {
+    Canvas& canvas = d.canvas;
+    const DialogView& view = d.view;
+    const FocusState& state = d.state;
+    DialogLayout& layout = d.layout;
+    const int n = static_cast<int>(view.controls.size());
+    if (state.dropped >= 0 && state.dropped < n) {
+        const ControlView& c = view.controls[static_cast<size_t>(state.dropped)];
+        const Rect& r = layout.controls[static_cast<size_t>(state.dropped)];
+        const int count = static_cast<int>(c.items.size());
+        const int shown = DropRows(c);
+        layout.dropList = Rect{r.row + 1, r.col, shown + 2, r.cols};
+        canvas.Fill(layout.dropList);
+        canvas.Box(layout.dropList);
+        int first = 0;
+        if (state.droppedItem >= shown) first = state.droppedItem - shown + 1;
+        layout.dropFirst = first;
+        for (int k = 0; k < shown && first + k < count; ++k) {
+            const int item = first + k;
+            const unsigned ea = item == state.droppedItem ? kReverse : kNormal;
+            canvas.Fill(Rect{r.row + 2 + k, r.col + 1, 1, r.cols - 2}, ea);
+            canvas.Text(r.row + 2 + k, r.col + 1, EntryText(c, item), r.cols - 2, ea);
+        }
+        if (count == 0) canvas.Text(r.row + 2, r.col + 1, "(empty)", r.cols - 2, kDim);
+        layout.cursorRow = r.row + 2 + std::max(0, state.droppedItem - first);
+        layout.cursorCol = r.col + 1;
+    } else if (layout.cursorRow < 0 && state.focus >= 0 && state.focus < n) {
+        const Rect& r = layout.controls[static_cast<size_t>(state.focus)];
+        layout.cursorRow = r.row;
+        layout.cursorCol = r.col + (KindOf(view.controls[static_cast<size_t>(state.focus)]) == Kind::kCombo ? 1 : 0);
+    }
+}
+
+}  // namespace
 
 DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState& state) {
     DialogLayout layout;
@@ -255,246 +429,15 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
 
     // Group boxes first: the controls inside are drawn over their area. Controls are
     // cut off at the client area's edges, as child windows are.
+    DialogPainter painter{canvas, view, state, layout, ink, client, defaultButton};
     canvas.Clip(client);
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 2; ++pass)
         for (int i = 0; i < n; ++i) {
             const ControlView& c = view.controls[static_cast<size_t>(i)];
-            const Kind kind = KindOf(c);
-            if ((kind == Kind::kGroup) != (pass == 0) || !(c.style & WS_VISIBLE)) continue;
-            const Rect local = LocalRect(c);
-            const Rect& r = layout.controls[static_cast<size_t>(i)];
-            const bool focused = i == state.focus;
-            const unsigned a = (c.enabled && view.enabled) ? kNormal : kDim;
-            // Text may run on past its control into cells no other control takes.
-            auto room = [&](int localCol) { return ink.Room(local.row, localCol, i); };
-            switch (kind) {
-                case Kind::kGroup:
-                    canvas.Box(r, a);
-                    if (!c.text.empty()) {
-                        // A title runs on past its frame only when all of it then shows.
-                        const std::string title = " " + c.text + " ";
-                        int width = room(local.col + 1);
-                        if (width < TextWidth(title)) width = std::min(width, r.cols - 2);
-                        canvas.Text(r.row, r.col + 1, title, width, a);
-                    }
-                    break;
-                case Kind::kStatic: {
-                    int at = local.col;
-                    const int width = TextWidth(c.text);
-                    if ((c.style & 0x3) == SS_CENTER) at += std::max(0, (local.cols - width) / 2);
-                    canvas.Text(r.row, client.col + at, c.text, room(at), a);
-                    break;
-                }
-                case Kind::kRadio:
-                case Kind::kCheck: {
-                    std::string mark = kind == Kind::kRadio ? (c.check ? "(*)" : "( )")
-                                                            : (c.check == BST_CHECKED ? "[x]"
-                                                               : c.check ? "[-]" : "[ ]");
-                    int w = canvas.Text(r.row, r.col, mark + " ", room(local.col), a);
-                    canvas.Text(r.row, r.col + w, c.text, room(local.col + w), a | (focused ? kReverse : kNormal));
-                    break;
-                }
-                case Kind::kPush: {
-                    const bool isDefault = i == defaultButton;
-                    const int width = TextWidth(c.text);
-                    // Brackets may stand in the cell just outside the button when it is free.
-                    const int lo = local.col - (ink.Free(local.row, local.col - 1, i) ? 1 : 0);
-                    const int hi = local.col + local.cols + (ink.Free(local.row, local.col + local.cols, i) ? 1 : 0);
-                    const int span = hi - lo;
-                    std::string label;
-                    if (isDefault && width + 4 <= span)
-                        label = "[[" + c.text + "]]";
-                    else if (!isDefault && width + 4 <= span)
-                        label = "[ " + c.text + " ]";
-                    else
-                        label = "[" + c.text + "]";
-                    const int lw = std::min(span, TextWidth(label));
-                    const int at = std::max(lo, local.col + (local.cols - lw) / 2);
-                    canvas.Text(r.row, client.col + at, label, std::min(lw, hi - at),
-                                a | (isDefault ? kBold : kNormal) | (focused ? kReverse : kNormal));
-                    break;
-                }
-                case Kind::kEdit: {
-                    const int inner = std::max(1, r.cols - 2);
-                    std::u32string text = Decode(c.text);
-                    int caret = focused ? std::min<int>(state.caret, static_cast<int>(text.size()))
-                                        : static_cast<int>(text.size());
-                    // Scrolled so that the caret shows, as ES_AUTOHSCROLL does.
-                    int first = std::max(0, caret - inner + 1);
-                    if (!focused) first = 0;
-                    std::string shown;
-                    for (int k = first; k < static_cast<int>(text.size()) && k < first + inner; ++k)
-                        Encode(text[static_cast<size_t>(k)], shown);
-                    canvas.Put(r.row, r.col, U'[', a);
-                    canvas.Fill(Rect{r.row, r.col + 1, 1, inner}, a | kUnderline);
-                    canvas.Text(r.row, r.col + 1, shown, inner,
-                                a | kUnderline | (focused && state.selectAll ? kReverse : kNormal));
-                    canvas.Put(r.row, r.col + 1 + inner, U']', a);
-                    if (focused) {
-                        layout.cursorRow = r.row;
-                        layout.cursorCol = r.col + 1 + (caret - first);
-                    }
-                    break;
-                }
-                case Kind::kCombo: {
-                    const int inner = std::max(1, r.cols - 4);
-                    canvas.Put(r.row, r.col, U'[', a);
-                    canvas.Fill(Rect{r.row, r.col + 1, 1, inner}, a | (focused ? kReverse : kNormal));
-                    canvas.Text(r.row, r.col + 1, EntryText(c, c.selected.empty() ? -1 : c.selected[0]), inner,
-                                a | (focused ? kReverse : kNormal));
-                    canvas.Text(r.row, r.col + 1 + inner, " v]", 3, a);
-                    break;
-                }
-                case Kind::kList: {
-                    const bool border = (c.style & WS_BORDER) != 0 && r.rows >= 3 && r.cols >= 3;
-                    if (border) canvas.Box(r, a);
-                    const Rect in = border ? Rect{r.row + 1, r.col + 1, r.rows - 2, r.cols - 2} : r;
-                    const int count = static_cast<int>(c.items.size());
-                    const int caret = focused ? state.listCaret : -1;
-                    int first = 0;
-                    if (caret >= in.rows) first = caret - in.rows + 1;
-                    for (int k = 0; k < in.rows && first + k < count; ++k) {
-                        const int item = first + k;
-                        unsigned ea = a | (Selected(c, item) ? kReverse : kNormal) |
-                                      (item == caret ? kUnderline : kNormal);
-                        canvas.Fill(Rect{in.row + k, in.col, 1, in.cols}, ea);
-                        canvas.Text(in.row + k, in.col, EntryText(c, item), in.cols, ea);
-                    }
-                    if (first + in.rows < count) canvas.Put(in.row + in.rows - 1, in.col + in.cols - 1, U'+', a);
-                    if (focused) {
-                        layout.cursorRow = in.row + std::max(0, caret - first);
-                        layout.cursorCol = in.col;
-                    }
-                    break;
-                }
-            }
+            if ((KindOf(c) == Kind::kGroup) == (pass == 0) && (c.style & WS_VISIBLE)) DrawControl(painter, i);
         }
-    }
-
     canvas.Unclip();
-
-    // The dropped-down list of a combo box lies over everything below it.
-    if (state.dropped >= 0 && state.dropped < n) {
-        const ControlView& c = view.controls[static_cast<size_t>(state.dropped)];
-        const Rect& r = layout.controls[static_cast<size_t>(state.dropped)];
-        const int count = static_cast<int>(c.items.size());
-        const int shown = DropRows(c);
-        layout.dropList = Rect{r.row + 1, r.col, shown + 2, r.cols};
-        canvas.Fill(layout.dropList);
-        canvas.Box(layout.dropList);
-        int first = 0;
-        if (state.droppedItem >= shown) first = state.droppedItem - shown + 1;
-        layout.dropFirst = first;
-        for (int k = 0; k < shown && first + k < count; ++k) {
-            const int item = first + k;
-            const unsigned ea = item == state.droppedItem ? kReverse : kNormal;
-            canvas.Fill(Rect{r.row + 2 + k, r.col + 1, 1, r.cols - 2}, ea);
-            canvas.Text(r.row + 2 + k, r.col + 1, EntryText(c, item), r.cols - 2, ea);
-        }
-        if (count == 0) canvas.Text(r.row + 2, r.col + 1, "(empty)", r.cols - 2, kDim);
-        layout.cursorRow = r.row + 2 + std::max(0, state.droppedItem - first);
-        layout.cursorCol = r.col + 1;
-    } else if (layout.cursorRow < 0 && state.focus >= 0 && state.focus < n) {
-        const Rect& r = layout.controls[static_cast<size_t>(state.focus)];
-        layout.cursorRow = r.row;
-        layout.cursorCol = r.col + (KindOf(view.controls[static_cast<size_t>(state.focus)]) == Kind::kCombo ? 1 : 0);
-    }
-    return layout;
-}
-
-std::vector<int> MessageBoxButtons(unsigned flags) {
-    switch (flags & MB_TYPEMASK) {
-        case MB_OKCANCEL:
-            return {IDOK, IDCANCEL};
-        case 2:  // MB_ABORTRETRYIGNORE
-            return {IDABORT, IDRETRY, IDIGNORE};
-        case 3:  // MB_YESNOCANCEL
-            return {IDYES, IDNO, IDCANCEL};
-        case MB_YESNO:
-            return {IDYES, IDNO};
-        case 5:  // MB_RETRYCANCEL
-            return {IDRETRY, IDCANCEL};
-        default:
-            return {IDOK};
-    }
-}
-
-const char* ButtonName(int id) {
-    switch (id) {
-        case IDOK:
-            return "OK";
-        case IDCANCEL:
-            return "Cancel";
-        case IDABORT:
-            return "Abort";
-        case IDRETRY:
-            return "Retry";
-        case IDIGNORE:
-            return "Ignore";
-        case IDYES:
-            return "Yes";
-        case IDNO:
-            return "No";
-        default:
-            return "?";
-    }
-}
-
-MessageBoxLayout DrawMessageBox(Canvas& canvas, const std::string& caption, const std::string& text, unsigned flags,
-                                int focusedButton) {
-    MessageBoxLayout layout;
-    const std::vector<int> buttons = MessageBoxButtons(flags);
-    const int maxInner = std::max(10, std::min(70, canvas.cols() - 6));
-    // The text wrapped at spaces, its own line breaks kept.
-    std::vector<std::string> lines;
-    std::u32string all = Decode(text);
-    std::u32string line;
-    auto flush = [&]() {
-        std::string s;
-        for (char32_t ch : line) Encode(ch, s);
-        lines.push_back(s);
-        line.clear();
-    };
-    for (size_t i = 0; i <= all.size(); ++i) {
-        if (i == all.size() || all[i] == U'\n') {
-            if (!line.empty() && line.back() == U'\r') line.pop_back();
-            flush();
-            continue;
-        }
-        line.push_back(all[i]);
-        if (static_cast<int>(line.size()) > maxInner) {
-            size_t cut = line.rfind(U' ');
-            if (cut == std::u32string::npos || cut == 0) cut = static_cast<size_t>(maxInner);
-            std::u32string rest = line.substr(cut == static_cast<size_t>(maxInner) ? cut : cut + 1);
-            line.resize(cut);
-            flush();
-            line = rest;
-        }
-    }
-    int buttonsWidth = 0;
-    for (int id : buttons) buttonsWidth += TextWidth(ButtonName(id)) + 6;
-    int inner = std::max(buttonsWidth, TextWidth(caption) + 6);
-    for (const auto& l : lines) inner = std::max(inner, TextWidth(l));
-    inner = std::min(inner, std::max(10, canvas.cols() - 6));
-    const int rows = static_cast<int>(lines.size()) + 6, cols = inner + 4;
-    layout.frame = Rect{std::max(0, (canvas.rows() - rows) / 2), std::max(0, (canvas.cols() - cols) / 2), rows, cols};
-    const Rect& f = layout.frame;
-    canvas.Fill(f);
-    canvas.Box(f);
-    canvas.Text(f.row, f.col + 2, " " + caption + " ", cols - 4, kBold);
-    for (size_t k = 0; k < lines.size(); ++k)
-        canvas.Text(f.row + 2 + static_cast<int>(k), f.col + 2, lines[k], inner);
-    int at = f.col + (cols - buttonsWidth) / 2;
-    const int row = f.row + rows - 2;
-    for (size_t k = 0; k < buttons.size(); ++k) {
-        const std::string name = ButtonName(buttons[k]);
-        const bool focused = static_cast<int>(k) == focusedButton;
-        const std::string label = focused ? "[[ " + name + " ]]" : " [ " + name + " ] ";
-        const int w = TextWidth(label);
-        canvas.Text(row, at, label, w, focused ? kBold | kReverse : kNormal);
-        layout.buttons.push_back(Rect{row, at, 1, w});
-        at += w;
-    }
+    Cursor(painter);
     return layout;
 }
 

@@ -91,19 +91,15 @@ DialogLayout DrawDialog(Canvas& canvas, const DialogView& view, const FocusState
 // How many entries the dropped-down list of combo box `control` shows at most.
 int DropRows(const ControlView& control);
 
-// Message boxes: the buttons of a type (MB_OK, MB_OKCANCEL, MB_YESNO, ...) as ids.
-std::vector<int> MessageBoxButtons(unsigned flags);
-const char* ButtonName(int id);
-
-struct MessageBoxLayout {
-    Rect frame;
-    std::vector<Rect> buttons;
-};
-MessageBoxLayout DrawMessageBox(Canvas& canvas, const std::string& caption, const std::string& text,
-                                unsigned flags, int focusedButton);
+// What a control is to the keyboard and the screen, from its class and style.
+enum class ControlKind { kPush, kCheck, kRadio, kGroup, kStatic, kEdit, kCombo, kList };
+ControlKind KindOf(const ControlView& control);
 
 // Number of characters (code points) of UTF-8 text.
 int TextWidth(const std::string& utf8);
+
+// The code points of UTF-8 text; a byte that starts no whole character is a '?'.
+std::u32string DecodeText(const std::string& utf8);
 
 }  // namespace terminal
 }  // namespace platform

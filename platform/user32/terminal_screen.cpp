@@ -9,6 +9,8 @@
 #include <term.h>
 #include <unistd.h>
 
+#include "platform/kernel/utf8.h"
+
 namespace platform {
 namespace terminal {
 
@@ -60,19 +62,6 @@ attr_t Attrs(unsigned a) {
     return r;
 }
 
-void PutUtf8(char32_t c, std::string& out) {
-    if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    }
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-}
 
 }  // namespace
 
@@ -164,7 +153,7 @@ void Screen::Show(const Canvas& canvas, int row, int col) {
                 mvaddch(r, c, static_cast<chtype>(cell.ch) | a);
             } else {
                 utf8.clear();
-                PutUtf8(cell.ch, utf8);
+                platform::AppendUtf8(utf8, cell.ch);
                 attrset(a);
                 mvaddstr(r, c, utf8.c_str());
                 attrset(A_NORMAL);

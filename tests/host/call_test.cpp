@@ -2,7 +2,7 @@
 // failures become _com_error with the host's description, null objects E_POINTER,
 // S_FALSE comes back to the caller, and the string helpers.
 #include "platform/automation/input_source.h"
-#include "tests/vexasim/model_test_util.h"
+#include "tests/vexasim/model/model_test_util.h"
 
 namespace vexasim::test {
 namespace {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "host/angles.h"
-#include "vexasim/app/contours.h"
+#include "vexasim/report/contours.h"
 #include "vexasim/device/pa_model.h"
 #include "tests/integration/read_file.h"
 

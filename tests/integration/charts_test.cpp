@@ -20,8 +20,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "vexasim/app/label_placer.h"
-#include "vexasim/app/project_file.h"
+#include "vexasim/report/label_placer.h"
+#include "vexasim/project_file/project_file.h"
 #include "tests/integration/read_file.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "host/angles.h"
-#include "vexasim/app/leave_one_out.h"
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/leave_one_out.h"
+#include "vexasim/report/run_results.h"
 #include "vexasim/device/pa_model.h"
 #include "tests/integration/read_file.h"
 

@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 #include "vexasim/host.h"
 #include "tests/integration/read_file.h"
 

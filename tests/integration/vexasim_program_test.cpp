@@ -18,7 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "vexasim/app/project_file.h"
+#include "vexasim/project_file/project_file.h"
 #include "tests/integration/read_file.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/user32/terminal_keys.h"
+#include "platform/user32/terminal_message_box.h"
 #include "platform/user32/terminal_layout.h"
 
 namespace {

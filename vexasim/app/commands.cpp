@@ -17,20 +17,21 @@
 
 #include "host/angles.h"
 #include "host/call.h"
-#include "vexasim/app/contours.h"
-#include "vexasim/app/data_file_paths.h"
+#include "vexasim/report/contours.h"
+#include "vexasim/project_file/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
-#include "vexasim/app/html.h"
+#include "vexasim/report/html.h"
 #include "vexasim/app/interactive.h"
 #include "vexasim/app/inject.h"
-#include "vexasim/app/outputs.h"
-#include "vexasim/app/project_file.h"
+#include "vexasim/report/outputs.h"
+#include "vexasim/project_file/project_file.h"
 #include "vexasim/app/pursuit.h"
 #include "vexasim/app/run_options.h"
-#include "vexasim/app/run_results.h"
-#include "vexasim/app/settings_stream.h"
-#include "vexasim/app/svg.h"
-#include "vexasim/app/system.h"
+#include "vexasim/app/sweep_watcher.h"
+#include "vexasim/report/run_results.h"
+#include "vexasim/project_file/settings_stream.h"
+#include "vexasim/report/svg.h"
+#include "vexasim/system/system.h"
 #include "vexasim/circuit/circuit_evaluator.h"
 #include "vexasim/host.h"
 
@@ -53,103 +54,6 @@ std::string QueryString(HKEY key, const char* name) {
         return "";
     return std::string(buf, size && buf[size - 1] == '\0' ? size - 1 : size);
 }
-
-// Progress and samples: watches every analysis the wizard asks for. An analysis
-// of the sweep is one with the arguments (0, -1) while the current-point marker is
-// on the points graph.
-class SweepWatcher {
-public:
-    SweepWatcher(Host& host, bool quiet) : host_(host), quiet_(quiet), tty_(IsTerminal(2)) {
-        for (const auto& g : host.project().graphs)
-            for (const auto& m : g.measurements)
-                if (m.resultType == 1 && IsSchematic(m.source)) {
-                    table.columns.push_back(m.DisplayName());
-                    units_.push_back(m.unitType);
-                }
-        // Measurements shown on several graphs appear once.
-        std::set<std::string> seen;
-        for (size_t i = 0; i < table.columns.size();) {
-            if (!seen.insert(table.columns[i]).second) {
-                table.columns.erase(table.columns.begin() + i);
-                units_.erase(units_.begin() + i);
-            } else {
-                ++i;
-            }
-        }
-    }
-
-    void OnAnalyze(long first, long second) {
-        if (first != 0 || second != -1) return;
-        long total = 0;
-        if (!SweepRunning(total)) return;
-        ParameterData* mag = host_.BoundParameter("TMag");
-        ParameterData* ang = host_.BoundParameter("TAng");
-        Sample s;
-        s.magnitude = mag ? mag->value : NAN;
-        s.angleDeg = ang ? RadiansToDegrees(ang->value) : NAN;
-        for (size_t c = 0; c < table.columns.size(); ++c) s.values.push_back(Value(c));
-        table.rows.push_back(std::move(s));
-        Progress(static_cast<long>(table.rows.size()), total);
-    }
-
-    void Finish() {
-        if (!quiet_ && tty_ && printed_) std::fputs("\n", stderr);
-    }
-
-    SampleTable table;
-
-private:
-    bool IsSchematic(const std::string& name) const {
-        for (const auto& s : host_.project().schematics)
-            if (s.name == name) return true;
-        return false;
-    }
-    bool SweepRunning(long& total) const {
-        for (const auto& g : host_.project().graphs) {
-            if (g.name != "Load Pull Points") continue;
-            bool marker = false;
-            for (const auto& m : g.measurements) {
-                if (m.source == "Current Simulation Point") marker = true;
-                if (m.source == "Tuner Impedances") total = static_cast<long>(m.points.size());
-            }
-            return marker;
-        }
-        return false;
-    }
-    double Value(size_t column) const {
-        for (const auto& g : host_.project().graphs)
-            for (const auto& m : g.measurements)
-                if (m.resultType == 1 && m.DisplayName() == table.columns[column] && !m.points.empty())
-                    return DisplayValue(host_.project(), units_[column], m.points[0].first);
-        return NAN;
-    }
-    void Progress(long k, long total) {
-        if (quiet_) return;
-        auto now = std::chrono::steady_clock::now();
-        if (k == 1) start_ = now;
-        double elapsed = std::chrono::duration<double>(now - start_).count();
-        double each = k > 1 ? elapsed / (k - 1) : 0.0;
-        double left = total >= k ? (total - k) * each : 0.0;
-        if (tty_) {
-            std::fprintf(stderr, "\ranalysis %ld of %ld  %.3f s each  %.1f s left   ", k, total, each, left);
-            printed_ = true;
-        } else if (total > 0) {
-            int tenth = static_cast<int>(10 * k / total);
-            if (tenth > lastTenth_) {
-                lastTenth_ = tenth;
-                std::fprintf(stderr, "analysis %ld of %ld (%d%%), %.3f s each, %.1f s left\n", k, total, tenth * 10,
-                             each, left);
-            }
-        }
-    }
-
-    Host& host_;
-    bool quiet_, tty_;
-    bool printed_ = false;
-    int lastTenth_ = 0;
-    std::vector<long> units_;
-    std::chrono::steady_clock::time_point start_;
-};
 
 bool StreamBytes(IStream* stream, std::vector<uint8_t>& bytes) {
     LARGE_INTEGER zero;
@@ -272,6 +176,176 @@ struct RoundOutcome {
     std::string projectName;
 };
 
+// What a run of the wizard left: what Run answered, whether it was cancelled,
+// the add-in's settings as it saved them (empty when it did not) and its name.
+struct WizardOutcome {
+    int status = 0;
+    HRESULT ran = E_FAIL;
+    VARIANT_BOOL cancelled = VARIANT_TRUE;
+    std::vector<uint8_t> settings;
+    std::string wizardName;
+};
+
+// Hands the add-in what the project holds of it: its stored settings, or else its name.
+void GiveStoredState(const ProjectFile& file, const std::string& addin, IPersistStream* persist, IVexaWizard* run) {
+    auto stored = file.addins.find(addin);
+    if (stored != file.addins.end() && stored->second.hasSettings && persist) {
+        host::ComPtr<IStream> stream;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return;
+        ULONG written = 0;
+        const auto& bytes = stored->second.settings;
+        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+        LARGE_INTEGER zero;
+        zero.QuadPart = 0;
+        stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+        const HRESULT hr = persist->Load(stream.get());
+        if (FAILED(hr)) std::fprintf(stderr, "vexasim: the stored settings were not loaded (%s)\n", Hex(hr).c_str());
+    } else if (stored != file.addins.end() && stored->second.hasName) {
+        host::Bstr n = host::FromAnsi(stored->second.name);
+        run->put_Name(n.get());
+    }
+}
+
+// A host that keeps the persistence contract: an add-in's settings are written
+// into the project only when it says they changed since they were loaded
+// (IsDirty answers S_OK), and always when the project did not hold them yet.
+// Otherwise the stored bytes stay as they were (settings stays empty).
+void TakeSettings(IPersistStream* persist, bool stored, WizardOutcome& outcome) {
+    if (!persist || (stored && persist->IsDirty() != S_OK)) return;
+    host::ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return;
+    const HRESULT hr = persist->Save(stream.get(), TRUE);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "vexasim: the add-in's settings were not saved (%s)\n", Hex(hr).c_str());
+        outcome.status = 1;
+    } else {
+        StreamBytes(stream.get(), outcome.settings);
+    }
+}
+
+void ReportWizardFailure(HRESULT hr) {
+    host::ComPtr<IErrorInfo> info;
+    std::string description;
+    if (GetErrorInfo(0, info.put()) == S_OK && info) {
+        host::Bstr d;
+        info->GetDescription(d.put());
+        description = host::ToAnsiLossy(d.get());
+    }
+    std::fprintf(stderr, "vexasim: the wizard failed (%s)%s%s\n", Hex(hr).c_str(), description.empty() ? "" : ": ",
+                 description.c_str());
+}
+
+// Creates the add-in, hands it the project's state of it and runs it with the
+// user; COM is initialised. Fails (a status other than 0) when the add-in cannot
+// be created or is no wizard.
+int RunWizard(const RunOptions& o, const ProjectFile& file, Host& host, SweepWatcher& watcher, RunUser& user,
+              WizardOutcome& outcome) {
+    host::Bstr id = host::FromAnsi(o.addin);
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(id.get(), &clsid);
+    host::ComPtr<IUnknown> wizard;
+    if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wizard.put_void());
+    if (FAILED(hr))
+        return Fail("the add-in " + o.addin + " cannot be created (" + Hex(hr) +
+                    "); register it with: vexasim register MODULE");
+    host::ComPtr<IPersistStream> persist;
+    host::ComPtr<IVexaWizard> run;
+    wizard.query(IID_IPersistStream, persist);
+    wizard.query(IID_IVexaWizard, run);
+    if (!run) return Fail(o.addin + " is not a wizard");
+    GiveStoredState(file, o.addin, persist.get(), run.get());
+    {
+        host::ComPtr<IDispatch> app = host.ApplicationDispatch();
+        std::unique_ptr<platform::ScopedInputSource> scope;
+        if (user.AnswersDialogs()) scope = std::make_unique<platform::ScopedInputSource>(user);
+        outcome.ran = run->Run(app.get(), &outcome.cancelled);
+    }
+    watcher.Finish();
+    if (user.SawError()) outcome.status = 1;
+    for (const auto& p : user.Problems()) {
+        std::fprintf(stderr, "vexasim: %s\n", p.c_str());
+        outcome.status = 1;
+    }
+    if (FAILED(outcome.ran)) {
+        ReportWizardFailure(outcome.ran);
+        outcome.status = 1;
+    }
+    auto stored = file.addins.find(o.addin);
+    TakeSettings(persist.get(), stored != file.addins.end() && stored->second.hasSettings, outcome);
+    host::Bstr name;
+    if (SUCCEEDED(run->get_Name(name.put()))) outcome.wizardName = host::ToAnsiLossy(name.get());
+    if (!outcome.cancelled && !o.quiet)
+        std::fprintf(stderr, "the wizard simulated %zu points\n", watcher.table.rows.size());
+    return 0;
+}
+
+// The project as the wizard left it, with the add-in's state; the data files,
+// samples, charts and the project file written into the output folder, and the
+// summary printed (not for a round of a pursuit, which hands the outcome back).
+int WriteRunOutputs(const RunOptions& o, ProjectFile& file, Host& host, SweepWatcher& watcher,
+                    const WizardOutcome& w, RoundOutcome* outcome) {
+    std::string error;
+    // The pairs of the settings the project now holds: those just saved, or the
+    // stored ones the add-in left unchanged.
+    const auto held = file.addins.find(o.addin);
+    const bool keepsStored = w.settings.empty() && held != file.addins.end() && held->second.hasSettings;
+    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(keepsStored ? held->second.settings : w.settings);
+    RunResults results = AnalyseRun(host.project(), watcher.table, pairs);
+    for (const auto& warning : RewrittenContourWarnings(file.data, host.project(), results))
+        std::fprintf(stderr, "vexasim: %s\n", warning.c_str());
+    const RunResults* simulated = watcher.table.rows.empty() ? nullptr : &results;
+    file.data = host.project();
+    AddinState& state = file.addins[o.addin];
+    state.hasName = true;
+    state.name = w.wizardName;
+    if (!w.settings.empty()) {
+        state.hasSettings = true;
+        state.settings = w.settings;
+    }
+    if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
+    std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
+    std::set<std::string> outputs = {projectName, kSamplesFileName};
+    for (const auto& g : file.data.graphs)
+        if (g.type == 2) outputs.insert({SvgFileName(g.name), HtmlFileName(g.name)});
+    AssignDataFilePaths(file.data, outputs);
+    for (const auto& f : file.data.dataFiles) {
+        if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
+        if (!WriteFileAtomically(o.outDir + "/" + f.path, f.text, error)) return Fail(error, 1);
+    }
+    if (!watcher.table.rows.empty()) {
+        std::vector<std::string> columns;
+        for (const auto& p : pairs) columns.push_back(p.first);
+        for (const auto& p : pairs) columns.push_back(p.first + " LOO");
+        AddLeaveOneOutColumns(watcher.table, results);
+        if (!WriteFileAtomically(o.outDir + "/" + kSamplesFileName, SamplesCsv(watcher.table, columns), error))
+            return Fail(error, 1);
+    }
+    ChartOptions chart;
+    chart.results = simulated;
+    chart.settings = ReadRunSettings(file.addins[o.addin].settings);
+    chart.earlierContours = o.earlierContours;
+    for (const auto& g : file.data.graphs)
+        if (g.type == 2 && !WriteCharts(o.outDir, file.data, g, chart, error)) return Fail(error, 1);
+    if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
+    if (!watcher.table.rows.empty() && !outcome)
+        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table, simulated).c_str(), stdout);
+    if (!o.quiet) std::fprintf(stderr, "outputs written to %s\n", o.outDir.c_str());
+    if (outcome) *outcome = {watcher.table, results, file, chart, projectName};
+    return 0;
+}
+
+// ngspice's own output goes beside the outputs, never to the terminal: a log
+// when the project holds a circuit.
+int OpenCircuitLog(const RunOptions& o, const ProjectFile& file, std::unique_ptr<LogFile>& log) {
+    for (const auto& sch : file.data.schematics)
+        if (circuit::CircuitElement(sch)) {
+            if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
+            log = std::make_unique<LogFile>(o.outDir + "/ngspice.log");
+            break;
+        }
+    return 0;
+}
+
 // One run of the wizard with its outputs; a round of a pursuit also hands back
 // what it simulated and prints no summary of its own.
 int RunRound(const RunOptions& o, RoundOutcome* outcome) {
@@ -287,15 +361,9 @@ int RunRound(const RunOptions& o, RoundOutcome* outcome) {
     if (!BuildDialogScript(o.dialog, script, error)) return Fail(error);
     bool interactive = false;
     if (!ChooseInteractive(o.interactive, o.dialog, interactive, error)) return Fail(error);
-
     std::unique_ptr<LogFile> log;
-    for (const auto& sch : file.data.schematics)
-        if (circuit::CircuitElement(sch)) {
-            // ngspice's own output goes beside the outputs, never to the terminal.
-            if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
-            log = std::make_unique<LogFile>(o.outDir + "/ngspice.log");
-            break;
-        }
+    if (int failed = OpenCircuitLog(o, file, log)) return failed;
+
     Host host;
     host.project() = file.data;
     host.SetEvaluator(circuit::HostEvaluator());
@@ -315,159 +383,27 @@ int RunRound(const RunOptions& o, RoundOutcome* outcome) {
 
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr)) return Fail("COM could not be initialised: " + Hex(hr), 1);
-    int status = 0;
-    std::vector<std::string> boxes;
-    std::vector<uint8_t> settings;
-    std::string wizardName;
-    VARIANT_BOOL cancelled = VARIANT_TRUE;
-    HRESULT ran = E_FAIL;  // what Run answered
-    {
-        host::Bstr id = host::FromAnsi(o.addin);
-        CLSID clsid;
-        hr = CLSIDFromProgID(id.get(), &clsid);
-        host::ComPtr<IUnknown> wizard;
-        if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, wizard.put_void());
-        if (FAILED(hr)) {
-            CoUninitialize();
-            return Fail("the add-in " + o.addin + " cannot be created (" + Hex(hr) +
-                        "); register it with: vexasim register MODULE");
-        }
-        host::ComPtr<IPersistStream> persist;
-        host::ComPtr<IVexaWizard> run;
-        wizard.query(IID_IPersistStream, persist);
-        wizard.query(IID_IVexaWizard, run);
-        if (!run) {
-            CoUninitialize();
-            return Fail(o.addin + " is not a wizard");
-        }
-        auto addin = file.addins.find(o.addin);
-        if (addin != file.addins.end() && addin->second.hasSettings && persist) {
-            host::ComPtr<IStream> stream;
-            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) {
-                ULONG written = 0;
-                const auto& bytes = addin->second.settings;
-                stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-                LARGE_INTEGER zero;
-                zero.QuadPart = 0;
-                stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-                hr = persist->Load(stream.get());
-                if (FAILED(hr)) std::fprintf(stderr, "vexasim: the stored settings were not loaded (%s)\n", Hex(hr).c_str());
-            }
-        } else if (addin != file.addins.end() && addin->second.hasName) {
-            host::Bstr n = host::FromAnsi(addin->second.name);
-            run->put_Name(n.get());
-        }
-
-        std::unique_ptr<RunUser> user = MakeRunUser(interactive, std::move(script));
-        {
-            host::ComPtr<IDispatch> app = host.ApplicationDispatch();
-            std::unique_ptr<platform::ScopedInputSource> scope;
-            if (user->AnswersDialogs()) scope = std::make_unique<platform::ScopedInputSource>(*user);
-            hr = run->Run(app.get(), &cancelled);
-            ran = hr;
-        }
-        watcher.Finish();
-        boxes = user->Boxes();
-        if (user->SawError()) status = 1;
-        if (!user->Problems().empty()) {
-            for (const auto& p : user->Problems()) std::fprintf(stderr, "vexasim: %s\n", p.c_str());
-            status = 1;
-        }
-        if (FAILED(hr)) {
-            host::ComPtr<IErrorInfo> info;
-            std::string description;
-            if (GetErrorInfo(0, info.put()) == S_OK && info) {
-                host::Bstr d;
-                info->GetDescription(d.put());
-                description = host::ToAnsiLossy(d.get());
-            }
-            std::fprintf(stderr, "vexasim: the wizard failed (%s)%s%s\n", Hex(hr).c_str(),
-                         description.empty() ? "" : ": ", description.c_str());
-            status = 1;
-        }
-        // A host that keeps the persistence contract: an add-in's settings are
-        // written into the project only when it says they changed since they
-        // were loaded (IsDirty answers S_OK), and always when the project did
-        // not hold them yet. Otherwise the stored bytes stay as they were.
-        const bool stored = addin != file.addins.end() && addin->second.hasSettings;
-        if (persist && (!stored || persist->IsDirty() == S_OK)) {
-            host::ComPtr<IStream> stream;
-            if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) {
-                hr = persist->Save(stream.get(), TRUE);
-                if (FAILED(hr)) {
-                    std::fprintf(stderr, "vexasim: the add-in's settings were not saved (%s)\n", Hex(hr).c_str());
-                    status = 1;
-                } else {
-                    StreamBytes(stream.get(), settings);
-                }
-            }
-        }
-        host::Bstr name;
-        if (SUCCEEDED(run->get_Name(name.put()))) wizardName = host::ToAnsiLossy(name.get());
-        if (!cancelled && !o.quiet) std::fprintf(stderr, "the wizard simulated %zu points\n", watcher.table.rows.size());
-    }
+    WizardOutcome w;
+    std::unique_ptr<RunUser> user = MakeRunUser(interactive, std::move(script));
+    const int failed = RunWizard(o, file, host, watcher, *user, w);
+    user.reset();
     CoUninitialize();
+    if (failed) return failed;
     if (host.ExternalReferences() != 0)
         std::fprintf(stderr, "vexasim: the add-in kept %ld references to the project\n", host.ExternalReferences());
+    const bool cancelled = w.cancelled && SUCCEEDED(w.ran);
     if (interrupts) {
         std::fprintf(stderr, "vexasim: interrupted; %s\n",
-                     cancelled && SUCCEEDED(ran) ? "nothing was written" : "writing what was done (again to end at once)");
-        status = kInterruptedStatus;
+                     cancelled ? "nothing was written" : "writing what was done (again to end at once)");
+        w.status = kInterruptedStatus;
     }
     // Cancel leaves the project as it was: nothing is written.
-    if (cancelled && SUCCEEDED(ran)) {
+    if (cancelled) {
         if (!o.quiet && !interrupts) std::fprintf(stderr, "the wizard was cancelled; nothing was written\n");
-        return status;
+        return w.status;
     }
-
-    // Save the project with what the wizard produced.
-    // The pairs of the settings the project now holds: those just saved, or the
-    // stored ones the add-in left unchanged.
-    const auto held = file.addins.find(o.addin);
-    const bool keepsStored = settings.empty() && held != file.addins.end() && held->second.hasSettings;
-    std::vector<std::pair<std::string, std::string>> pairs = ContourPairs(keepsStored ? held->second.settings : settings);
-    RunResults results = AnalyseRun(host.project(), watcher.table, pairs);
-    for (const auto& w : RewrittenContourWarnings(file.data, host.project(), results))
-        std::fprintf(stderr, "vexasim: %s\n", w.c_str());
-    const RunResults* simulated = watcher.table.rows.empty() ? nullptr : &results;
-    file.data = host.project();
-    AddinState& state = file.addins[o.addin];
-    state.hasName = true;
-    state.name = wizardName;
-    if (!settings.empty()) {
-        state.hasSettings = true;
-        state.settings = settings;
-    }
-    if (!MakeFolder(o.outDir)) return Fail("cannot create the folder " + o.outDir, 1);
-    std::string projectName = o.project.substr(LastSeparator(o.project) + 1);
-    std::set<std::string> outputs = {projectName, "samples.csv"};
-    for (const auto& g : file.data.graphs)
-        if (g.type == 2) outputs.insert({SvgFileName(g.name), HtmlFileName(g.name)});
-    AssignDataFilePaths(file.data, outputs);
-    for (const auto& f : file.data.dataFiles) {
-        if (!IsPlainFileName(f.fileName)) return Fail("refusing to write the data file name \"" + f.fileName + "\"", 1);
-        if (!WriteFileAtomically(o.outDir + "/" + f.path, f.text, error)) return Fail(error, 1);
-    }
-    if (!watcher.table.rows.empty()) {
-        std::vector<std::string> columns;
-        for (const auto& p : pairs) columns.push_back(p.first);
-        for (const auto& p : pairs) columns.push_back(p.first + " LOO");
-        AddLeaveOneOutColumns(watcher.table, results);
-        if (!WriteFileAtomically(o.outDir + "/samples.csv", SamplesCsv(watcher.table, columns), error))
-            return Fail(error, 1);
-    }
-    ChartOptions chart;
-    chart.results = simulated;
-    chart.settings = ReadRunSettings(file.addins[o.addin].settings);
-    chart.earlierContours = o.earlierContours;
-    for (const auto& g : file.data.graphs)
-        if (g.type == 2 && !WriteCharts(o.outDir, file.data, g, chart, error)) return Fail(error, 1);
-    if (!WriteFileAtomically(o.outDir + "/" + projectName, SerializeProject(file), error)) return Fail(error, 1);
-    if (!watcher.table.rows.empty() && !outcome)
-        for (const auto& p : pairs) std::fputs(Summary(file.data, p.first, p.second, watcher.table, simulated).c_str(), stdout);
-    if (!o.quiet) std::fprintf(stderr, "outputs written to %s\n", o.outDir.c_str());
-    if (outcome) *outcome = {watcher.table, results, file, chart, projectName};
-    return status;
+    const int written = WriteRunOutputs(o, file, host, watcher, w, outcome);
+    return written ? written : w.status;
 }
 
 // The pursuit: rounds of the wizard, each into its own folder round-N, then the
@@ -515,7 +451,7 @@ int PursueCommand(const RunOptions& options) {
     // The output folder holds the last round, so that `vexasim run` on its project repeats it.
     std::string error;
     const std::string from = o.outDir + "/round-" + std::to_string(report.grids.size()) + "/";
-    for (const std::string& name : {last.projectName, std::string("samples.csv")}) {
+    for (const std::string& name : {last.projectName, std::string(kSamplesFileName)}) {
         std::ifstream in(from + name, std::ios::binary);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (!in.good() && !in.eof()) return Fail("cannot read " + from + name, 1);

@@ -2,31 +2,16 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include "platform/automation/dialog_script.h"
+#include "ui/resource.h"
 
 namespace vexasim {
 namespace {
 
-// Control ids of the main dialog (102) and the Add Measurement dialog (204).
-enum : int {
-    kSchematicList = 1018,
-    kTunerList = 1020,
-    kAdd = 1024,
-    kRemoveAll = 1028,
-    kHarmonic1 = 1030,
-    kCenterRadiusRadio = 1036,
-    kCenterMag = 1038,
-    kCenterAng = 1040,
-    kRadius = 1042,
-    kSetCenterRadius = 1044,
-    kCoarse = 1046,
-    kMeasuredRadio = 1054,
-    kMeasuredList = 1056,
-    kTabRadio = 1058,
-    kTabList = 1060,
-    kAddList = 2006,
-    kAddFileName = 2008,
-};
+// The dialogs' controls are named by the add-in's resource ids (ui/resource.h).
 
 DialogStep Step(platform::DialogAction a) {
     DialogStep s;
@@ -72,33 +57,33 @@ bool IsErrorCaption(const std::string& caption) { return caption == "Error!" || 
 bool BuildDialogScript(const DialogOptions& o, std::vector<DialogStep>& steps, std::string& error) {
     using platform::DialogAction;
     steps.clear();
-    if (!o.schematic.empty()) steps.push_back(ByText(kSchematicList, o.schematic, "schematic"));
-    if (!o.tuner.empty()) steps.push_back(ByText(kTunerList, o.tuner, "tuner"));
-    if (o.harmonic >= 1 && o.harmonic <= 3) steps.push_back(Step(DialogAction::Click(kHarmonic1 + 2 * (o.harmonic - 1))));
-    if (o.removeAll) steps.push_back(Step(DialogAction::Click(kRemoveAll)));
+    if (!o.schematic.empty()) steps.push_back(ByText(IDC_SCHEMATIC_LIST, o.schematic, "schematic"));
+    if (!o.tuner.empty()) steps.push_back(ByText(IDC_TUNER_LIST, o.tuner, "tuner"));
+    if (o.harmonic >= 1 && o.harmonic <= 3) steps.push_back(Step(DialogAction::Click(IDC_HARMONIC_1 + 2 * (o.harmonic - 1))));
+    if (o.removeAll) steps.push_back(Step(DialogAction::Click(IDC_REMOVE_ALL)));
     for (const auto& m : o.measures) {
-        steps.push_back(Step(DialogAction::Click(kAdd)));
-        steps.push_back(ByText(kAddList, m.first, "measurement"));
-        steps.push_back(Step(DialogAction::Type(kAddFileName, m.second)));
+        steps.push_back(Step(DialogAction::Click(IDC_ADD)));
+        steps.push_back(ByText(IDC_VALID_LIST, m.first, "measurement"));
+        steps.push_back(Step(DialogAction::Type(IDC_FILE_NAME, m.second)));
         steps.push_back(Step(DialogAction::Click(IDOK)));
     }
     if (o.grid >= 0) {
-        steps.push_back(Step(DialogAction::Click(kCenterRadiusRadio)));
-        steps.push_back(Step(DialogAction::Click(kCoarse + 2 * o.grid)));
+        steps.push_back(Step(DialogAction::Click(IDC_CENTER_RADIUS)));
+        steps.push_back(Step(DialogAction::Click(IDC_COARSE + 2 * o.grid)));
     }
     if (!o.centerMag.empty()) {
-        steps.push_back(Step(DialogAction::Type(kCenterMag, o.centerMag)));
-        steps.push_back(Step(DialogAction::Type(kCenterAng, o.centerAng)));
-        steps.push_back(Step(DialogAction::Type(kRadius, o.radius)));
-        steps.push_back(Step(DialogAction::Click(kSetCenterRadius)));
+        steps.push_back(Step(DialogAction::Type(IDC_CENTER_MAG, o.centerMag)));
+        steps.push_back(Step(DialogAction::Type(IDC_CENTER_ANG, o.centerAng)));
+        steps.push_back(Step(DialogAction::Type(IDC_RADIUS, o.radius)));
+        steps.push_back(Step(DialogAction::Click(IDC_SET_CENTER_RADIUS)));
     }
     if (!o.measuredData.empty()) {
-        steps.push_back(Step(DialogAction::Click(kMeasuredRadio)));
-        steps.push_back(ByText(kMeasuredList, o.measuredData, "measured-data measurement"));
+        steps.push_back(Step(DialogAction::Click(IDC_MEASURED_DATA)));
+        steps.push_back(ByText(IDC_MEASURED_DATA_LIST, o.measuredData, "measured-data measurement"));
     }
     if (!o.tabData.empty()) {
-        steps.push_back(Step(DialogAction::Click(kTabRadio)));
-        steps.push_back(ByText(kTabList, o.tabData, "tab-data-file measurement"));
+        steps.push_back(Step(DialogAction::Click(IDC_TAB_DATA)));
+        steps.push_back(ByText(IDC_TAB_DATA_LIST, o.tabData, "tab-data-file measurement"));
     }
     if (!o.scriptFile.empty()) {
         std::ifstream in(o.scriptFile);
@@ -106,32 +91,18 @@ bool BuildDialogScript(const DialogOptions& o, std::vector<DialogStep>& steps, s
             error = "cannot read the script " + o.scriptFile;
             return false;
         }
-        std::string line;
-        int number = 0;
-        while (std::getline(in, line)) {
-            ++number;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            size_t first = line.find_first_not_of(" \t");
-            if (first == std::string::npos || line[first] == '#') continue;
-            std::istringstream words(line);
-            std::string verb, rest;
-            words >> verb;
-            if (verb == "answer") {
-                DialogStep answer;
-                if (!(words >> answer.answer) || answer.answer == 0 || (words >> rest)) {
-                    error = o.scriptFile + ":" + std::to_string(number) + ": answer needs a button id";
-                    return false;
-                }
-                steps.push_back(answer);
-                continue;
-            }
-            platform::DialogAction a;
-            std::string why;
-            if (!platform::ParseDialogAction(line, a, why)) {
-                error = o.scriptFile + ":" + std::to_string(number) + ": " + why;
-                return false;
-            }
-            steps.push_back(Step(a));
+        const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<platform::ScriptLine> lines;
+        int badLine = 0;
+        std::string why;
+        if (!platform::ReadDialogScript(script, lines, badLine, why)) {
+            error = o.scriptFile + ":" + std::to_string(badLine) + ": " + why;
+            return false;
+        }
+        for (platform::ScriptLine& l : lines) {
+            DialogStep step = Step(std::move(l.action));
+            step.answer = l.answer;
+            steps.push_back(std::move(step));
         }
     }
     steps.push_back(Step(DialogAction::Click(o.simulate ? IDOK : IDCANCEL)));

@@ -51,9 +51,6 @@ public:
     platform::DialogAction NextDialogAction(HWND dialog) override;
     void OnDialogActionRefused(HWND dialog, const platform::DialogAction& action, const std::string& reason) override;
 
-    // Installs this user for the current thread for the life of the returned object.
-    std::unique_ptr<platform::ScopedInputSource> Install() { return std::make_unique<platform::ScopedInputSource>(*this); }
-
     bool SawError() const { return sawError_; }
     const std::vector<std::string>& Problems() const { return problems_; }
     const std::vector<std::string>& Boxes() const { return boxes_; }

@@ -8,8 +8,8 @@
 
 #include "host/angles.h"
 #include "interp/thin_plate_spline_method.h"
-#include "vexasim/app/leave_one_out.h"
-#include "vexasim/app/run_results.h"
+#include "vexasim/report/leave_one_out.h"
+#include "vexasim/report/run_results.h"
 
 namespace vexasim {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "vexasim/app/outputs.h"
-#include "vexasim/app/region.h"
-#include "vexasim/app/svg.h"
+#include "vexasim/report/outputs.h"
+#include "vexasim/report/region.h"
+#include "vexasim/report/svg.h"
 
 namespace vexasim {
 

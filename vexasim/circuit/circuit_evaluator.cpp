@@ -10,24 +10,16 @@
 #include "host/angles.h"
 #include "vexasim/circuit/compression.h"
 #include "vexasim/device/pa_measurements.h"
+#include "vexasim/model/tuner.h"
 
 namespace circuit {
 namespace {
 
 
-bool IsAngle(const std::string& name) {
-    return name.compare(0, 3, "Ang") == 0 || (name.size() >= 3 && name.compare(name.size() - 3, 3, "Ang") == 0) ||
-           name == "Alpha";
-}
+using vexasim::IsTuner;
 
 double Value(const vexasim::ElementData& e, const char* name, double fallback) {
-    for (const auto& p : e.parameters)
-        if (p.name == name) return p.value;
-    return fallback;
-}
-
-bool IsTuner(const vexasim::ElementData& e) {
-    return e.name.compare(0, 6, "LTUNER") == 0 || e.name.compare(0, 7, "HBTUNER") == 0;
+    return vexasim::ParameterValue(e, name, fallback);
 }
 
 AnalysisStats& MutableStats() {
@@ -39,7 +31,7 @@ std::string Describe(const Loads& loads, bool harmonics) {
     std::string text;
     for (int n = 0; n < (harmonics ? 3 : 1); ++n) {
         const std::complex<double> g = loads.gamma[n];
-        const std::complex<double> z = kZ0 * (1.0 + g) / (1.0 - g);
+        const std::complex<double> z = vexasim::GammaToImpedance(g, kZ0);
         char buf[160];
         if (std::abs(1.0 - g) < 1e-12)
             std::snprintf(buf, sizeof buf, "%sgamma %.3f at %.1f deg (open)", n ? ", H" : "", std::abs(g),
@@ -68,18 +60,6 @@ struct Cached {
     DriveUpGuide guide;
 };
 
-// The gammas of a tuner at f0, 2 f0 and 3 f0; an LTUNER sets the fundamental only.
-void TunerGammas(const vexasim::ElementData& e, std::complex<double> gamma[3]) {
-    if (e.name.compare(0, 6, "LTUNER") == 0) {
-        gamma[0] = std::polar(Value(e, "Mag", 0.0), Value(e, "Ang", 0.0));
-        return;
-    }
-    for (int n = 0; n < 3; ++n) {
-        const std::string k = std::to_string(n + 1);
-        gamma[n] = std::polar(Value(e, ("Mag" + k).c_str(), n ? 1.0 : 0.0), Value(e, ("Ang" + k).c_str(), n ? kPi : 0.0));
-    }
-}
-
 // A measurement at compression: "<base>_<level>dB".
 bool CompressionName(const std::string& name, std::string& base, double& level) {
     const size_t under = name.rfind('_');
@@ -91,9 +71,8 @@ bool CompressionName(const std::string& name, std::string& base, double& level) 
     if (number.empty() || *end != '\0' || !(level > 0.0) || number.find_first_not_of("0123456789.") != std::string::npos)
         return false;
     base = name.substr(0, under);
-    for (const char* b : {"Pout", "PAE", "DE", "Gain", "Pin", "Pavs", "Idc"})
-        if (base == b) return true;
-    return false;
+    const vexasim::MeasurementInfo* info = vexasim::FindMeasurement(base);
+    return info && info->atCompression;
 }
 
 std::string Key(const vexasim::SchematicData& s) {
@@ -138,16 +117,16 @@ Params NetlistParams(const vexasim::ElementData& element) {
     // drive continues the analysis before it instead of starting over.
     const bool port = element.hasCircuit && !element.circuit.input.empty();
     for (const auto& p : element.parameters)
-        if (!port || p.name != "Pavs") params.emplace_back(p.name, IsAngle(p.name) ? RadiansToDegrees(p.value) : p.value);
+        if (!port || p.name != "Pavs") params.emplace_back(p.name, vexasim::IsAngleParameter(p.name) ? RadiansToDegrees(p.value) : p.value);
     return params;
 }
 
 bool IsCircuitMeasurement(const std::string& name, long& unitType) {
     std::string base = name;
     double level = 0.0;
-    if (name != "Pin" && name != "Pavs" && name != "Gt" && name != "Gp" && !CompressionName(name, base, level))
-        return false;
-    unitType = base == "Pout" || base == "Pin" || base == "Pavs" ? 13 : 0;
+    const vexasim::MeasurementInfo* info = vexasim::FindMeasurement(name);
+    if (!(info && info->circuitOnly) && !CompressionName(name, base, level)) return false;
+    unitType = vexasim::FindMeasurement(base)->unitType;
     return true;
 }
 
@@ -159,7 +138,7 @@ Loads SchematicLoads(const vexasim::SchematicData& schematic, const vexasim::Ele
     // The load: the tuner named, or the first tuner that is not the source's.
     for (const auto& e : schematic.elements) {
         if (!IsTuner(e) || e.name == c.sourceTuner || (!c.loadTuner.empty() && e.name != c.loadTuner)) continue;
-        TunerGammas(e, loads.gamma);
+        vexasim::TunerGammas(e, loads.gamma);
         break;
     }
     // The source: 50 ohm at every harmonic unless a source tuner sets it, whose
@@ -167,12 +146,111 @@ Loads SchematicLoads(const vexasim::SchematicData& schematic, const vexasim::Ele
     loads.source[1] = std::polar(Value(element, "SH2Mag", 0.0), Value(element, "SH2Ang", 0.0));
     loads.source[2] = std::polar(Value(element, "SH3Mag", 0.0), Value(element, "SH3Ang", 0.0));
     for (const auto& e : schematic.elements)
-        if (!c.sourceTuner.empty() && e.name == c.sourceTuner) TunerGammas(e, loads.source);
+        if (!c.sourceTuner.empty() && e.name == c.sourceTuner) vexasim::TunerGammas(e, loads.source);
     loads.pavsDbm = Value(element, "Pavs", 0.0);
     return loads;
 }
 
 const AnalysisStats& Stats() { return MutableStats(); }
+
+namespace {
+
+// One measurement of a circuit's schematic: the analysis it needs, run once per
+// setting and kept in the schematic's entry of the cache.
+struct CircuitMeasurement {
+    const vexasim::SchematicData& schematic;
+    const vexasim::ElementData& element;
+    Cached& cached;
+    std::string key = Key(schematic);
+    Loads loads = SchematicLoads(schematic, element);
+
+    [[noreturn]] void Fail(const std::string& why) const {
+        bool harmonics = false;
+        for (const auto& e : schematic.elements)
+            if (vexasim::IsHarmonicTuner(e)) harmonics = true;
+        std::string where = Describe(loads, harmonics);
+        const vexasim::CircuitData& circuit = element.circuit;
+        if (!circuit.input.empty() && !circuit.sourceTuner.empty()) {
+            Loads source;
+            for (int n = 0; n < 3; ++n) source.gamma[n] = loads.source[n];
+            where += ", source " + Describe(source, harmonics);
+        }
+        throw vexasim::AnalysisError(schematic.name + ": circuit " + element.name + ": " + why +
+                                     ", at the tuner setting " + where);
+    }
+
+    void CheckTuners() const {
+        for (const std::string* tuner : {&element.circuit.loadTuner, &element.circuit.sourceTuner}) {
+            bool found = tuner->empty();
+            for (const auto& e : schematic.elements) found = found || e.name == *tuner;
+            if (!found)
+                throw vexasim::AnalysisError(schematic.name + ": circuit " + element.name +
+                                             ": the schematic has no tuner \"" + *tuner + "\"");
+        }
+    }
+
+    // A measurement at compression: the drive-up at this setting.
+    double AtCompression(const std::string& name, const std::string& base, double level) {
+        const vexasim::CircuitData& circuit = element.circuit;
+        if (!circuit.hasDriveUp)
+            throw vexasim::AnalysisError(schematic.name + ": " + name + ": circuit " + element.name +
+                                         " asks for no drive-up (circuit.driveUp)");
+        bool asked = false;
+        for (double l : circuit.driveUp.levels) asked = asked || std::fabs(l - level) < 1e-9;
+        if (!asked)
+            throw vexasim::AnalysisError(schematic.name + ": " + name + ": circuit " + element.name +
+                                         " asks for no compression of " + std::to_string(level) + " dB");
+        Cached& c = cached;
+        if (c.compressionKey != key) {
+            c.compressionKey = key;
+            // The loads before guide where this one's drives go.
+            c.compressionOk = DriveUp(circuit, NetlistParams(element), loads, c.compression, &c.guide);
+            if (c.compressionOk) {
+                AnalysisStats& stats = MutableStats();
+                ++stats.driveUps;
+                stats.analyses += c.compression.analyses;
+                stats.seconds += c.compression.seconds;
+                stats.periods += c.compression.periods;
+            }
+        }
+        if (!c.compressionOk) Fail("the drive-up failed " + c.compression.error);
+        const CompressionPoint* point = nullptr;
+        for (const CompressionPoint& p : c.compression.points)
+            if (std::fabs(p.level - level) < 1e-9) point = &p;
+        if (!point) Fail(c.compression.error);
+        if (base == "Pout") return point->poutDbw;
+        if (base == "PAE") return point->paePct;
+        if (base == "DE") return point->drainEffPct;
+        if (base == "Gain") return point->gainDb;
+        if (base == "Pin") return point->pinDbw;
+        if (base == "Pavs") return point->pavsDbw;
+        return point->idcA;
+    }
+
+    // A measurement of the steady state at the drive the element sets.
+    double AtDrive(const std::string& name) {
+        Cached& c = cached;
+        if (c.key != key) {
+            c.key = key;
+            c.error.clear();
+            c.ok = SimulateCircuit(element.circuit, NetlistParams(element), loads, c.outputs, c.error);
+            AnalysisStats& stats = MutableStats();
+            if (c.ok) {
+                ++stats.analyses;
+                stats.seconds += c.outputs.seconds;
+                stats.periods += c.outputs.periods;
+                stats.lastSeconds = c.outputs.seconds;
+                stats.lastPeriods = c.outputs.periods;
+            }
+        }
+        if (!c.ok) Fail(c.error);
+        if (name == "Pavs") return element.circuit.input.empty() ? 0.0 : loads.pavsDbm - vexasim::kDbmOverDbw;
+        double value = 0.0;
+        return vexasim::OutputValue(c.outputs, name, value) ? value : 0.0;
+    }
+};
+
+}  // namespace
 
 vexasim::Evaluator HostEvaluator() {
     auto cache = std::make_shared<std::map<std::string, Cached>>();
@@ -185,92 +263,12 @@ vexasim::Evaluator HostEvaluator() {
             double v = 0.0;
             return pa::EvaluateMeasurement(project, m, v) ? v : 0.0;
         }
-        Cached& c = (*cache)[schematic->name];
-        const std::string key = Key(*schematic);
-        const Loads loads = SchematicLoads(*schematic, *element);
-        const vexasim::CircuitData& circuit = element->circuit;
-        bool harmonics = false;
-        for (const auto& e : schematic->elements)
-            if (e.name.compare(0, 7, "HBTUNER") == 0) harmonics = true;
-        auto fail = [&](const std::string& why) {
-            std::string where = Describe(loads, harmonics);
-            if (!circuit.input.empty() && !circuit.sourceTuner.empty()) {
-                Loads source;
-                for (int n = 0; n < 3; ++n) source.gamma[n] = loads.source[n];
-                where += ", source " + Describe(source, harmonics);
-            }
-            throw vexasim::AnalysisError(schematic->name + ": circuit " + element->name + ": " + why +
-                                         ", at the tuner setting " + where);
-        };
-        for (const std::string* tuner : {&circuit.loadTuner, &circuit.sourceTuner}) {
-            bool found = tuner->empty();
-            for (const auto& e : schematic->elements) found = found || e.name == *tuner;
-            if (!found)
-                throw vexasim::AnalysisError(schematic->name + ": circuit " + element->name + ": the schematic has no tuner \"" + *tuner + "\"");
-        }
+        CircuitMeasurement measurement{*schematic, *element, (*cache)[schematic->name]};
+        measurement.CheckTuners();
         std::string base;
         double level = 0.0;
-        if (CompressionName(m.name, base, level)) {
-            if (!circuit.hasDriveUp)
-                throw vexasim::AnalysisError(schematic->name + ": " + m.name + ": circuit " + element->name +
-                                             " asks for no drive-up (circuit.driveUp)");
-            const CompressionPoint* point = nullptr;
-            bool asked = false;
-            for (double l : circuit.driveUp.levels) asked = asked || std::fabs(l - level) < 1e-9;
-            if (!asked)
-                throw vexasim::AnalysisError(schematic->name + ": " + m.name + ": circuit " + element->name +
-                                             " asks for no compression of " + std::to_string(level) + " dB");
-            if (c.compressionKey != key) {
-                c.compressionKey = key;
-                // The loads before guide where this one's drives go.
-                c.compressionOk = DriveUp(circuit, NetlistParams(*element), loads, c.compression, &c.guide);
-                if (c.compressionOk) {
-                    AnalysisStats& stats = MutableStats();
-                    ++stats.driveUps;
-                    stats.analyses += c.compression.analyses;
-                    stats.seconds += c.compression.seconds;
-                    stats.periods += c.compression.periods;
-                }
-            }
-            if (!c.compressionOk) fail("the drive-up failed " + c.compression.error);
-            for (const CompressionPoint& p : c.compression.points)
-                if (std::fabs(p.level - level) < 1e-9) point = &p;
-            if (!point) fail(c.compression.error);
-            if (base == "Pout") return point->poutDbw;
-            if (base == "PAE") return point->paePct;
-            if (base == "DE") return point->drainEffPct;
-            if (base == "Gain") return point->gainDb;
-            if (base == "Pin") return point->pinDbw;
-            if (base == "Pavs") return point->pavsDbw;
-            return point->idcA;
-        }
-        if (c.key != key) {
-            c.key = key;
-            c.error.clear();
-            c.ok = SimulateCircuit(element->circuit, NetlistParams(*element), loads, c.outputs, c.error);
-            AnalysisStats& stats = MutableStats();
-            if (c.ok) {
-                ++stats.analyses;
-                stats.seconds += c.outputs.seconds;
-                stats.periods += c.outputs.periods;
-                stats.lastSeconds = c.outputs.seconds;
-                stats.lastPeriods = c.outputs.periods;
-            }
-        }
-        if (!c.ok) fail(c.error);
-        const Outputs& o = c.outputs;
-        const std::string& n = m.name;
-        if (n == "Pout") return o.poutDbw;
-        if (n == "PoutW") return o.poutW;
-        if (n == "DE") return o.drainEffPct;
-        if (n == "PAE") return o.paePct;
-        if (n == "Gain") return o.gainDb;
-        if (n == "Idc") return o.idcA;
-        if (n == "Pin") return 10.0 * std::log10(std::max(o.pinW, 1e-30));
-        if (n == "Pavs") return circuit.input.empty() ? 0.0 : loads.pavsDbm - 30.0;
-        if (n == "Gt") return o.gtDb;
-        if (n == "Gp") return o.gainDb;
-        return 0.0;
+        if (CompressionName(m.name, base, level)) return measurement.AtCompression(m.name, base, level);
+        return measurement.AtDrive(m.name);
     };
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "vexasim/analysis.h"
 #include "vexasim/host.h"
 
 namespace circuit {
@@ -23,14 +24,8 @@ constexpr double kZ0 = 50.0;
 // (angles in degrees).
 using Params = std::vector<std::pair<std::string, double>>;
 
-// The loads at the output node: reflection coefficients at f0, 2 f0 and 3 f0;
-// and for a circuit with an input port, the source's reflection coefficients at
-// the same harmonics and its available power.
-struct Loads {
-    std::complex<double> gamma[3] = {{0.0, 0.0}, {-1.0, 0.0}, {-1.0, 0.0}};
-    std::complex<double> source[3] = {{0.0, 0.0}, {0.0, 0.0}, {0.0, 0.0}};
-    double pavsDbm = 0.0;
-};
+// The loads at the output node and the input port's source (vexasim/analysis.h).
+using Loads = vexasim::Loads;
 
 // One sample of the last simulated period.
 struct Sample {
@@ -39,17 +34,9 @@ struct Sample {
     double i = 0.0;  // current into the termination (out of the circuit)
 };
 
-struct Outputs {
-    double poutW = 0.0;      // fundamental power into the load
-    double pinW = 0.0;       // power the drive source delivers, or the fundamental into the input port
-    double pdcW = 0.0;       // power from the supply
-    double idcA = 0.0;       // supply current
-    double poutDbw = 0.0;
-    double drainEffPct = 0.0;
-    double paePct = 0.0;
-    double gainDb = 0.0;     // Pout / Pin
-    double pavsW = 0.0;      // available power of the input port's source (0 without one)
-    double gtDb = 0.0;       // transducer gain Pout / Pavs (an input port's circuit)
+// The measured outputs (vexasim/analysis.h; pinW is the power the drive source
+// delivers, or the fundamental into the input port), and the analysis's own.
+struct Outputs : vexasim::Outputs {
     int periods = 0;         // periods simulated until the steady state
     double seconds = 0.0;    // wall time of the analysis
     double termError = 0.0;  // largest |b/a - gamma| over the three harmonics at the end

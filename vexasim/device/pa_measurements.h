@@ -8,28 +8,14 @@
 
 namespace pa {
 
-struct MeasurementInfo {
-    const char* name;
-    long unitType;  // 13 power in dB (base unit dBW), 14 power linear (W), 0 other
-    const char* description;
-};
-
-// The real-valued measurements of a device schematic: "Pout" (dBW), "PoutW" (W),
-// "DE" (%), "PAE" (%), "Gain" (dB), "Idc" (A).
-const MeasurementInfo* FindMeasurement(const std::string& name);
-const MeasurementInfo* Measurements(int& count);
-
 // The value of a real measurement whose source names a schematic holding a device
-// (an element with a "Vdd" parameter). Device parameters: Vdd, Vknee, Imax, Alpha
+// (an element with a "Vdd" parameter): the measurements of vexasim/analysis.h that
+// are not a circuit's own. Device parameters: Vdd, Vknee, Imax, Alpha
 // (conduction angle, radians), Drive, Gain (dB), and the harmonic terminations
-// H2Mag/H2Ang and H3Mag/H3Ang used when no "HBTUNER" sets them (default: short).
-// The tuner: "LTUNER..." (Mag/Ang, fundamental) or "HBTUNER..." (Mag1..3/Ang1..3).
+// H2Mag/H2Ang and H3Mag/H3Ang used when no harmonic tuner sets them (default: short).
+// The loads are the first tuner's (vexasim/model/tuner.h).
 // Returns false when the schematic or the device is missing or the name is unknown.
 bool EvaluateMeasurement(const vexasim::ProjectData& project, const vexasim::MeasurementData& measurement,
                          double& value);
-
-// The evaluator to hand to vexasim::Host::SetEvaluator: values of unknown
-// measurements are left at 0.
-vexasim::Evaluator DeviceEvaluator();
 
 }  // namespace pa

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/angles.h"
+#include "vexasim/model/tuner.h"
 
 namespace pa {
 namespace {
@@ -30,8 +31,7 @@ double CurrentHarmonic(int n, double alpha) {
 }
 
 std::complex<double> Impedance(std::complex<double> gamma, double z0) {
-    gamma = Clamp(gamma);
-    return z0 * (1.0 + gamma) / (1.0 - gamma);
+    return vexasim::GammaToImpedance(Clamp(gamma), z0);
 }
 
 Outputs Evaluate(const Device& d, const Loads& loads) {

@@ -6,6 +6,8 @@
 #pragma once
 #include <complex>
 
+#include "vexasim/analysis.h"
+
 namespace pa {
 
 struct Device {
@@ -18,19 +20,13 @@ struct Device {
     double z0 = 50.0;             // reference impedance, ohm
 };
 
-// Load reflection coefficients presented at the fundamental and the 2nd and 3rd harmonics.
-struct Loads {
-    std::complex<double> gamma[3] = {{0.0, 0.0}, {-1.0, 0.0}, {-1.0, 0.0}};
-};
+// The loads presented at the fundamental and the 2nd and 3rd harmonics (the
+// device has no input port: the source and its power are not used).
+using Loads = vexasim::Loads;
 
-struct Outputs {
-    double poutW = 0;        // fundamental output power, W (unit type 14)
-    double poutDbw = 0;      // the same in dBW (unit type 13)
-    double drainEffPct = 0;  // drain efficiency, %
-    double paePct = 0;       // power-added efficiency, %
-    double gainDb = 0;       // operating gain, dB
-    double idcA = 0;         // DC drain current, A
-    double pinW = 0;         // input power, W
+// The device's outputs: the fundamental output power, drain efficiency,
+// power-added efficiency, operating gain, DC drain current and input power.
+struct Outputs : vexasim::Outputs {
     double driveUsed = 0;    // drive after the knee-voltage limit, 0..1
     std::complex<double> loadGamma;  // the fundamental load as presented
 };

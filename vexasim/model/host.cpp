@@ -115,6 +115,8 @@ void Host::SetAnalyzeObserver(std::function<void(long, long)> observer) {
     impl_->state->analyzeObserver = std::move(observer);
 }
 
+const std::vector<AnalysisRecord>& Host::Analyses() const { return impl_->state->analyses; }
+
 int Host::AnalyzeCount() const { return impl_->state->analyzeCount; }
 
 // ---- ProjectBuilder ----

@@ -38,5 +38,7 @@ IVexaDataFile* NewDataFile(const StatePtr& state, long dataFile);
 
 // Analysis: evaluates the real measurements whose source names a schematic.
 void Analyze(State& state);
+// Keeps the analysis that ran with the settings of the tuners set since the one before.
+void RecordAnalysis(State& state, long first, long second);
 
 }  // namespace vexasim::model

@@ -1,6 +1,7 @@
 // The project, its units and its simulator.
 #include "vexasim/model/object.h"
 #include "vexasim/model/objects.h"
+#include "vexasim/model/tuner.h"
 
 namespace vexasim::model {
 
@@ -114,7 +115,10 @@ public:
             ParameterPath path;
             if (it == state().project.variables.end() || !ParsePath(it->second, path))
                 Fail(E_INVALIDARG, "Simulator.SetVariable: no variable named \"" + variable + "\"");
-            state().Parameter(path).value = value;
+            ParameterData& parameter = state().Parameter(path);
+            parameter.value = value;
+            if (int harmonic = TunerHarmonic(state().Element(path.schematic, path.element), parameter.name))
+                state().tunersSet[{path.schematic, path.element}] = harmonic;
             return S_OK;
         });
     }
@@ -123,6 +127,7 @@ public:
     STDMETHODIMP Analyze(LONG first, LONG second) override {
         return Guard("Simulator.Analyze", [&] {
             model::Analyze(state());
+            RecordAnalysis(state(), first, second);
             if (state().analyzeObserver) state().analyzeObserver(first, second);
             return S_OK;
         });
@@ -162,5 +167,26 @@ IVexaProject* NewProject(const StatePtr& state) { return new Project(state); }
 IVexaUnits* NewUnits(const StatePtr& state) { return new Units(state); }
 IVexaUnit* NewUnit(const StatePtr& state, long unitType) { return new Unit(state, unitType); }
 IVexaSimulator* NewSimulator(const StatePtr& state) { return new Simulator(state); }
+
+void RecordAnalysis(State& state, long first, long second) {
+    AnalysisRecord record;
+    record.first = first;
+    record.second = second;
+    for (const auto& set : state.tunersSet) {
+        try {
+            const ElementData& element = state.Element(set.first.first, set.first.second);
+            TunerSetting setting;
+            setting.schematic = state.Schematic(set.first.first).name;
+            setting.element = element.name;
+            setting.harmonic = set.second;
+            HarmonicSetting(element, setting.harmonic, setting.magnitude, setting.angle);
+            record.tuners.push_back(std::move(setting));
+        } catch (const HostError&) {
+            // removed since it was set: it presents nothing
+        }
+    }
+    state.tunersSet.clear();
+    state.analyses.push_back(std::move(record));
+}
 
 }  // namespace vexasim::model

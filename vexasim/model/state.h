@@ -58,6 +58,10 @@ struct State {
     Evaluator evaluator;
     std::function<void(long, long)> analyzeObserver;
     int analyzeCount = 0;
+    std::vector<AnalysisRecord> analyses;
+    // The tuners a simulator variable set since the last analysis, by schematic and
+    // element ids: the harmonic it set last.
+    std::map<std::pair<long, long>, int> tunersSet;
 
     // The Parameter objects alive, by identity, so that Simulator.AddVariable can
     // tell which parameter it was handed without keeping a reference to it.
