@@ -407,6 +407,15 @@ TEST(SmithChart, DrawsTheLatestRunsLevelsInsideItsRegionWithUnitsAndATitle) {
     EXPECT_EQ(Count(svg, "<g class=\"overlay\""), 1u);
     EXPECT_EQ(Count(svg, "points=\"180.00,365.00 236.00,421.00 292.00,449.00\""), 1u);
     EXPECT_EQ(Count(svg, ">trade-off</text>"), 1u);
+    // The overlay's swatch stands on its legend line, and the legend says what the faint lines are.
+    const size_t name = svg.find(">trade-off</text>");
+    const size_t nameTag = svg.rfind("<text", name);
+    const double nameY = std::atof(svg.c_str() + svg.find(" y=\"", nameTag) + 4);
+    const size_t swatch = svg.rfind("<rect", svg.find("fill=\"#000\"/>"));
+    const double swatchY = std::atof(svg.c_str() + svg.find(" y=\"", swatch) + 4);
+    EXPECT_GT(swatchY, nameY - 12);
+    EXPECT_LT(swatchY, nameY);
+    EXPECT_EQ(Count(svg, ">faint dashed lines: outside it, extrapolated</text>"), 1u);
 
     // On request the earlier levels and the earlier data file too, marked.
     f.options.earlierContours = true;
