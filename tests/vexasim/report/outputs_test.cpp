@@ -8,6 +8,7 @@
 #include <random>
 
 #include "vexasim/report/outputs.h"
+#include "vexasim/report/run_results.h"
 #include "vexasim/project_file/settings_stream.h"
 #include "vexasim/report/svg.h"
 
@@ -84,6 +85,57 @@ TEST(Outputs, RunSettingsNameSchematicTunerAndHarmonic) {
     s.resize(40);  // ends inside the schematic's name
     EXPECT_FALSE(vexasim::ReadRunSettings(s).known);
     EXPECT_EQ(vexasim::RunTitle(vexasim::ReadRunSettings(s)), "");
+}
+
+// What the summary says of a run whose optimum lies beyond its region: where the grid
+// can still follow it, and at the rim, where it cannot; each measurement's error in
+// its own unit.
+TEST(Outputs, TheSummaryOfAMaximumOnTheRegionsEdgeSaysWhatCanBeDone) {
+    vexasim::ProjectData p;
+    p.units[13] = "dBm";
+    vexasim::GraphData g;
+    g.type = 1;
+    for (auto [name, unit] : {std::pair<const char*, long>{"Pout", 13}, {"PAE", 0}}) {
+        g.measurements.emplace_back();
+        g.measurements.back().source = "PA";
+        g.measurements.back().name = name;
+        g.measurements.back().unitType = unit;
+    }
+    p.graphs.push_back(g);
+    // Rising towards the right of the chart, without end.
+    vexasim::DataFileData file;
+    file.name = "pout_lp";
+    char buf[32];
+    for (int r = 0; r < 41; ++r) {
+        for (int q = 0; q < 41; ++q) {
+            std::snprintf(buf, sizeof buf, "%.6f ", 30.0 + 10.0 * (-1.0 + 0.05 * q));
+            file.text += buf;
+        }
+        file.text += "\n";
+    }
+    p.dataFiles.push_back(file);
+
+    for (double centre : {0.3, 0.85}) {
+        SCOPED_TRACE(centre);
+        vexasim::SampleTable samples;
+        samples.columns = {"PA:Pout", "PA:PAE"};
+        for (int ring = 0; ring <= 2; ++ring)
+            for (int j = 0; j < std::max(1, 6 * ring); ++j) {
+                const double re = centre + 0.05 * ring * std::cos(j * 3.14159265358979 / (3 * ring + 1e-9));
+                const double im = 0.05 * ring * std::sin(j * 3.14159265358979 / (3 * ring + 1e-9));
+                samples.rows.push_back({std::hypot(re, im), std::atan2(im, re) * 180 / 3.14159265358979,
+                                        {30.0 + 10.0 * re, 50.0 + 10.0 * re}});
+            }
+        const vexasim::RunResults results =
+            vexasim::AnalyseRun(p, samples, {{"PA:Pout", "pout_lp"}, {"PA:PAE", "pae_lp"}});
+        ASSERT_EQ(results.contours.size(), 2u);
+        EXPECT_EQ(results.contours[0].unit, "dB");
+        EXPECT_EQ(results.contours[1].unit, "%");
+        const std::string summary = vexasim::Summary(p, "PA:Pout", "pout_lp", samples, &results);
+        EXPECT_NE(summary.find("on the edge of the simulated region"), std::string::npos) << summary;
+        EXPECT_EQ(summary.find("the largest the grid reaches") != std::string::npos, centre > 0.5) << summary;
+        EXPECT_EQ(summary.find("move the centre towards it") != std::string::npos, centre < 0.5) << summary;
+    }
 }
 
 }  // namespace
