@@ -43,11 +43,12 @@ TEST(SweepWatcher, SamplesAreTheAnalysesAtANewTunerSettingInDisplayUnits) {
         .Graph("Out")
         .Measurement("PA", "Pout", 1, 13)
         .Measurement("PA", "Pout", 1, 13)  // shown twice, sampled once
+        .Measurement("PA", "PAE", 1)       // after it, in a unit of its own
         .Units(13, "dBm");
     host.SetEvaluator([](const ProjectData&, const MeasurementData&) { return 1.5; });
     SweepWatcher watcher(host, false);  // shows no plan: no progress to count against
     host.SetAnalyzeObserver([&](long a, long b) { watcher.OnAnalyze(a, b); });
-    ASSERT_EQ(watcher.table.columns, std::vector<std::string>{"PA:Pout"});
+    ASSERT_EQ(watcher.table.columns, (std::vector<std::string>{"PA:Pout", "PA:PAE"}));
 
     auto sim = host::Get(test::ProjectOf(host), &IVexaProject::get_Simulator);
     for (const OLECHAR* name : {OLESTR("Mag"), OLESTR("Ang")})
@@ -64,8 +65,9 @@ TEST(SweepWatcher, SamplesAreTheAnalysesAtANewTunerSettingInDisplayUnits) {
     ASSERT_EQ(watcher.table.rows.size(), 1u);
     EXPECT_DOUBLE_EQ(watcher.table.rows[0].magnitude, 0.5);
     EXPECT_NEAR(watcher.table.rows[0].angleDeg, -120.0, 1e-12);
-    ASSERT_EQ(watcher.table.rows[0].values.size(), 1u);
+    ASSERT_EQ(watcher.table.rows[0].values.size(), 2u);
     EXPECT_DOUBLE_EQ(watcher.table.rows[0].values[0], 31.5);  // dBW shown in dBm
+    EXPECT_DOUBLE_EQ(watcher.table.rows[0].values[1], 1.5);
     sim.reset();
     EXPECT_EQ(host.ExternalReferences(), 0);
 }
