@@ -159,9 +159,10 @@ TEST(CircuitContinuation, AFailedAnalysisLeavesTheNextToStartCold) {
 namespace {
 
 // The MOSFET stage driven at its input port, from small signal into compression at
-// one load, then a source-pull at the top drive: a change continues from the
-// steady state before it (the other port's change does not stall the port whose
-// own terminations stay), and gives what a cold start gives.
+// one load, then a source-pull at the top drive and a load-pull behind that
+// source: a change continues from the steady state before it (the other port's
+// change does not stall the port whose own terminations stay), and gives what a
+// cold start gives.
 TEST(CircuitContinuation, DriveAndSourceChangesContinueAndGiveWhatColdStartsGive) {
     vexasim::ProjectFile file;
     std::vector<std::string> errors;
@@ -177,6 +178,12 @@ TEST(CircuitContinuation, DriveAndSourceChangesContinueAndGiveWhatColdStartsGive
     }
     for (const Complex s : {Complex(0.2, 0.0), Complex(0.2, 0.2)}) {
         l.source[0] = s;
+        steps.push_back(l);
+    }
+    // And a load-pull behind that mismatched source: the input's loop is the one
+    // whose terminations stay.
+    for (const Complex g : {Complex(0.35, -0.2), Complex(0.4, -0.2)}) {
+        l.gamma[0] = g;
         steps.push_back(l);
     }
     auto run = [&](const circuit::Loads& loads, circuit::Outputs& out) {
@@ -203,7 +210,9 @@ TEST(CircuitContinuation, DriveAndSourceChangesContinueAndGiveWhatColdStartsGive
     // A continuation that leads nowhere is started over cold (a large step of the
     // drive, deep compression); the others continue, where each continued before
     // none did: the input's change stalled the output's loop.
-    EXPECT_GE(continuedCount, 3);
+    EXPECT_GE(continuedCount, 4);
+    EXPECT_TRUE(continued[steps.size() - 2].continued);  // the load-pull behind a mismatched source
+    EXPECT_TRUE(continued[steps.size() - 1].continued);
     EXPECT_LT(continuedPeriods, coldPeriods);
     std::printf("drive and source changes: %d of %zu continued, ", continuedCount, steps.size() - 1);
     std::printf("cold %.1f periods each, continued %.1f\n",
