@@ -29,6 +29,12 @@ constexpr double kTransientPeriods = 1e8;
 // neighbour's steady state that leads nowhere costs no more than a cold start.
 constexpr int kContinuedPeriods = 60;
 
+bool SameSource(const Loads& a, const Loads& b) {
+    return a.pavsDbm == b.pavsDbm && std::equal(a.source, a.source + 3, b.source);
+}
+
+bool SameOutput(const Loads& a, const Loads& b) { return std::equal(a.gamma, a.gamma + 3, b.gamma); }
+
 // Gives the waiting transient its next analysis; false when there is none to
 // continue (none waits at a steady state, or it holds another deck).
 bool ContinueTransient(const std::string& deck, const vexasim::CircuitData& c, const Loads& loads) {
@@ -38,7 +44,14 @@ bool ContinueTransient(const std::string& deck, const vexasim::CircuitData& c, c
     if (!e.continuation || !r || r->state != Transient::State::Steady || e.loaded != deck || e.stopped || e.dead)
         return false;
     r->loop.Retarget(loads, r->periodStart);
-    if (r->source) r->source->Retarget(SourceLoads(loads), r->periodStart, IncidentWave(loads));
+    if (r->source) {
+        r->source->Retarget(SourceLoads(loads), r->periodStart, IncidentWave(loads));
+        // What one port changes moves the other's steady state at its unchanged
+        // source (a drive change, the output's most of all).
+        if (!SameSource(loads, r->loads)) r->loop.Disturb();
+        if (!SameOutput(loads, r->loads)) r->source->Disturb();
+    }
+    r->loads = loads;
     r->periods = 0;
     r->analysisStart = r->periodStart;
     r->maxPeriods = std::min(c.maxPeriods, kContinuedPeriods);

@@ -25,7 +25,7 @@ Loads SourceLoads(const Loads& loads) {
 
 Transient::Transient(const vexasim::CircuitData& c, const Loads& loads, const OutputBias& bias,
                      const OutputBias& inputBias, bool careful)
-    : loop(loads, bias, c.frequency), period(1.0 / c.frequency), maxPeriods(c.maxPeriods) {
+    : loads(loads), loop(loads, bias, c.frequency), period(1.0 / c.frequency), maxPeriods(c.maxPeriods) {
     if (!c.input.empty())
         source = std::make_unique<TerminationLoop>(SourceLoads(loads), inputBias, c.frequency, IncidentWave(loads));
     if (careful) {

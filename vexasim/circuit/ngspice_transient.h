@@ -62,6 +62,7 @@ struct Transient {
     Transient(const vexasim::CircuitData& c, const Loads& loads, const OutputBias& bias, const OutputBias& inputBias,
               bool careful);
 
+    Loads loads;  // of the analysis under way
     TerminationLoop loop;
     std::unique_ptr<TerminationLoop> source;  // the input port's, when the circuit has one
     std::string nodeIn, branchIn;

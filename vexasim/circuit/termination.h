@@ -78,6 +78,16 @@ public:
     // correction toward the new loads starts at once.
     void Retarget(const Loads& loads, double end, Complex incident = Complex());
 
+    // The other port of the circuit changed (its drive or its loads): the circuit
+    // moves away from the steady state at this port's unchanged source, so the
+    // first period measured after it is where the steps start, and no secant
+    // across the change teaches the reflection (it would read the other port's
+    // change as this port's answer to a step of nothing).
+    void Disturb() {
+        accepted_ = false;
+        history_.clear();
+    }
+
     // Whether the period under way blends a correction in (its phasors go unused).
     bool Blending() const { return ramping_; }
 

@@ -155,3 +155,68 @@ TEST(CircuitContinuation, AFailedAnalysisLeavesTheNextToStartCold) {
 }
 
 }  // namespace
+
+namespace {
+
+// The MOSFET stage driven at its input port, from small signal into compression at
+// one load, then a source-pull at the top drive and a load-pull behind that
+// source: a change continues from the steady state before it (the other port's
+// change does not stall the port whose own terminations stay), and gives what a
+// cold start gives.
+TEST(CircuitContinuation, DriveAndSourceChangesContinueAndGiveWhatColdStartsGive) {
+    vexasim::ProjectFile file;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(vexasim::LoadProjectFile(EXAMPLES_DIR "/mosfet_pa_compression.json", file, errors));
+    const vexasim::ElementData* element = circuit::CircuitElement(file.data.schematics.at(0));
+    ASSERT_NE(element, nullptr);
+    std::vector<circuit::Loads> steps;
+    circuit::Loads l;
+    l.gamma[0] = Complex(0.3, -0.2);
+    for (double pavs : {14.0, 20.0, 24.0, 26.0, 27.0, 28.0}) {
+        l.pavsDbm = pavs;
+        steps.push_back(l);
+    }
+    for (const Complex s : {Complex(0.2, 0.0), Complex(0.2, 0.2)}) {
+        l.source[0] = s;
+        steps.push_back(l);
+    }
+    // And a load-pull behind that mismatched source: the input's loop is the one
+    // whose terminations stay.
+    for (const Complex g : {Complex(0.35, -0.2), Complex(0.4, -0.2)}) {
+        l.gamma[0] = g;
+        steps.push_back(l);
+    }
+    auto run = [&](const circuit::Loads& loads, circuit::Outputs& out) {
+        std::string error;
+        EXPECT_TRUE(circuit::SimulateCircuit(element->circuit, circuit::NetlistParams(*element), loads, out, error))
+            << error << " at " << loads.pavsDbm << " dBm";
+    };
+    std::vector<circuit::Outputs> continued(steps.size()), cold(steps.size());
+    circuit::SetContinuation(true);
+    for (size_t k = 0; k < steps.size(); ++k) run(steps[k], continued[k]);
+    circuit::SetContinuation(false);
+    for (size_t k = 0; k < steps.size(); ++k) run(steps[k], cold[k]);
+    circuit::SetContinuation(true);
+    int continuedPeriods = 0, coldPeriods = 0, continuedCount = 0;
+    for (size_t k = 1; k < steps.size(); ++k) {
+        continuedCount += continued[k].continued;
+        std::printf("step %zu: %s, %d periods (cold %d)\n", k, continued[k].continued ? "continued" : "started over", continued[k].periods, cold[k].periods);
+        EXPECT_NEAR(continued[k].poutDbw, cold[k].poutDbw, 0.02) << "step " << k;
+        EXPECT_NEAR(continued[k].gtDb, cold[k].gtDb, 0.02) << "step " << k;
+        EXPECT_NEAR(continued[k].paePct, cold[k].paePct, 0.2) << "step " << k;
+        continuedPeriods += continued[k].periods;
+        coldPeriods += cold[k].periods;
+    }
+    // A continuation that leads nowhere is started over cold (a large step of the
+    // drive, deep compression); the others continue, where each continued before
+    // none did: the input's change stalled the output's loop.
+    EXPECT_GE(continuedCount, 4);
+    EXPECT_TRUE(continued[steps.size() - 2].continued);  // the load-pull behind a mismatched source
+    EXPECT_TRUE(continued[steps.size() - 1].continued);
+    EXPECT_LT(continuedPeriods, coldPeriods);
+    std::printf("drive and source changes: %d of %zu continued, ", continuedCount, steps.size() - 1);
+    std::printf("cold %.1f periods each, continued %.1f\n",
+                coldPeriods / (steps.size() - 1.0), continuedPeriods / (steps.size() - 1.0));
+}
+
+}  // namespace
