@@ -25,7 +25,7 @@
 #include "vexasim/app/inject.h"
 #include "vexasim/report/outputs.h"
 #include "vexasim/project_file/project_file.h"
-#include "vexasim/app/pursuit.h"
+#include "vexasim/app/pursuit_report.h"
 #include "vexasim/app/run_options.h"
 #include "vexasim/app/sweep_watcher.h"
 #include "vexasim/report/run_results.h"

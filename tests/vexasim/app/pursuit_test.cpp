@@ -12,7 +12,7 @@
 
 #include "gamma/predefined_grid.h"
 #include "host/angles.h"
-#include "vexasim/app/pursuit.h"
+#include "vexasim/app/pursuit_report.h"
 #include "vexasim/report/run_results.h"
 #include "vexasim/device/pa_model.h"
 
