@@ -17,6 +17,7 @@
 
 #include "host/angles.h"
 #include "host/call.h"
+#include "vexasim/report/chart_contours.h"
 #include "vexasim/report/contours.h"
 #include "vexasim/project_file/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
