@@ -16,6 +16,11 @@ constexpr long kUnitPowerDb = 13;
 constexpr long kUnitPowerLinear = 14;
 // dBm over dBW.
 constexpr double kDbmOverDbw = 30.0;
+// The reference impedance of every reflection coefficient the host speaks of, ohm.
+constexpr double kZ0 = 50.0;
+
+// A power in dBm, in W.
+inline double DbmToWatts(double dbm) { return std::pow(10.0, (dbm - kDbmOverDbw) / 10.0); }
 
 // The loads at the output: reflection coefficients at f0, 2 f0 and 3 f0; and for a
 // circuit with an input port, the source's reflection coefficients at the same

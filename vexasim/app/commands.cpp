@@ -17,6 +17,7 @@
 
 #include "host/angles.h"
 #include "host/call.h"
+#include "vexasim/report/chart_contours.h"
 #include "vexasim/report/contours.h"
 #include "vexasim/project_file/data_file_paths.h"
 #include "vexasim/app/dialog_script.h"
@@ -25,7 +26,7 @@
 #include "vexasim/app/inject.h"
 #include "vexasim/report/outputs.h"
 #include "vexasim/project_file/project_file.h"
-#include "vexasim/app/pursuit.h"
+#include "vexasim/app/pursuit_report.h"
 #include "vexasim/app/run_options.h"
 #include "vexasim/app/sweep_watcher.h"
 #include "vexasim/report/run_results.h"

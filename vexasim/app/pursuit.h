@@ -11,7 +11,6 @@
 
 #include "vexasim/report/outputs.h"
 #include "vexasim/report/region.h"
-#include "vexasim/report/svg.h"
 
 namespace vexasim {
 
@@ -87,11 +86,6 @@ double DefaultTolerance(const std::string& unit, double value);
 
 PursuitReport Pursue(const PursuitSettings& settings, const RoundRunner& runRound);
 
-// The lines `vexasim run --pursue` prints: how each pursuit ended, its optimum
-// (gamma, Z, value, uncertainty), the rounds and analyses, and a few points of the
-// trade-off line.
-std::string PursuitSummary(const PursuitReport& report);
-
 // The grid's centre and radius as typed into the dialog ("0.364000").
 std::string GridNumber(double v);
 
@@ -99,13 +93,5 @@ std::string GridNumber(double v);
 // --tolerance VALUE, --rounds N. False with a message for a bad value.
 bool ParsePursuitOption(const std::string& option, const std::string& value, PursuitSettings& settings,
                         std::string& error);
-
-// The lines the chart draws: the rounds' centres in order, and the trade-off line.
-Overlay PursuitPath(const PursuitReport& report);
-Overlay TradeOffLine(const PursuitReport& report);
-
-// The part of the chart that shows the pursuit's end: the last round's grid, the
-// optima and the trade-off line, with a margin (half-width 1: the whole chart).
-void PursuitView(const PursuitReport& report, GammaPoint& centre, double& halfWidth);
 
 }  // namespace vexasim

@@ -74,7 +74,7 @@ void DriveUpGuide::Add(const vexasim::CircuitData& c, const Params& params, cons
         Seen s;
         Coordinates(loads, s.x);
         s.level = p.level;
-        s.pavsDbm = p.pavsDbw + 30.0;
+        s.pavsDbm = p.pavsDbw + vexasim::kDbmOverDbw;
         s.slope = p.slope;
         seen_.push_back(s);
     }
@@ -131,170 +131,250 @@ bool DriveUpGuide::Predict(const vexasim::CircuitData& c, const Params& params, 
     return std::isfinite(pavsDbm);
 }
 
+namespace {
+
+// One drive-up in progress: the drives simulated so far, ascending in available
+// power, and what the result has gathered of them.
+class DriveUpRun {
+public:
+    DriveUpRun(const vexasim::CircuitData& c, const Params& params, const Loads& loads, Compression& result,
+               DriveUpGuide* guide)
+        : c_(c), d_(c.driveUp), params_(params), loads_(loads), result_(result), guide_(guide) {}
+
+    // The start drive, which gives the small-signal gain.
+    bool Start() {
+        if (!DriveAt(d_.start)) {
+            result_.error = failure_;
+            return false;
+        }
+        smallSignal_ = GainOf(c_, drives_.front().out);
+        result_.smallSignalDb = smallSignal_;
+        return true;
+    }
+
+    // Drives until the level is recorded or the search for it ends (kEnded;
+    // Recorded tells which), or until the drive reaches its cap below the level.
+    enum class Found { kEnded, kCapReached };
+    Found FindLevel(double level);
+
+    // After FindLevel: whether the level was recorded; if not, why not.
+    bool Recorded(double level) {
+        if (result_.points.empty() || result_.points.back().level != level) {
+            result_.error = failure_;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // What the nearby loads say of a level: where it lies and the slope there.
+    struct Aim {
+        double level = 0.0;
+        bool hint = false;
+        double hintDbm = 0.0, hintSlope = 0.0;
+        bool hinted = false;  // a drive was aimed at the hint
+    };
+
+    bool Simulate(double pavsDbm);
+    bool DriveAt(double pavsDbm);
+    void Record(const Drive& low, const Drive& high, double level, double slope);
+    double SlopeAt(size_t k, const Aim& aim) const;
+    double Along(size_t k, const Aim& aim) const;
+    bool Narrow(size_t high, const Aim& aim);
+    bool Climb(Aim& aim);
+    void CapReached(double level);
+
+    const vexasim::CircuitData& c_;
+    const vexasim::CircuitData::DriveUp& d_;
+    const Params& params_;
+    const Loads& loads_;
+    Compression& result_;
+    DriveUpGuide* guide_;
+    std::vector<Drive> drives_;  // ascending in available power
+    double smallSignal_ = 0.0;
+    double ceiling_ = HUGE_VAL;  // the lowest drive without a steady state
+    std::string failure_;        // what it said
+};
+
+bool DriveUpRun::Simulate(double pavsDbm) {
+    Loads at = loads_;
+    at.pavsDbm = pavsDbm;
+    Drive drive;
+    drive.pavsDbm = pavsDbm;
+    std::string error;
+    if (!SimulateCircuit(c_, params_, at, drive.out, error)) {
+        char buf[80];
+        std::snprintf(buf, sizeof buf, "at an available power of %.2f dBm: ", pavsDbm);
+        failure_ = buf + error;
+        return false;
+    }
+    ++result_.analyses;
+    result_.periods += drive.out.periods;
+    result_.seconds += drive.out.seconds;
+    drive.compression = drives_.empty() ? 0.0 : smallSignal_ - GainOf(c_, drive.out);
+    result_.reached = std::max(result_.reached, drive.compression);
+    result_.expansion = std::max(result_.expansion, -drive.compression);
+    const auto at_ = std::upper_bound(drives_.begin(), drives_.end(), pavsDbm,
+                                      [](double p, const Drive& x) { return p < x.pavsDbm; });
+    drives_.insert(at_, std::move(drive));
+    return true;
+}
+
+// Deep into compression a circuit may not settle within the termination's
+// tolerance: such a drive is tried again halfway to the drive below it, and no
+// drive is aimed at or above it again.
+bool DriveUpRun::DriveAt(double pavsDbm) {
+    for (int attempt = 0;; ++attempt) {
+        if (Simulate(pavsDbm)) return true;
+        ceiling_ = std::min(ceiling_, pavsDbm);
+        double below = d_.start;
+        for (const Drive& x : drives_)
+            if (x.pavsDbm < pavsDbm) below = x.pavsDbm;
+        if (attempt == kRetries || pavsDbm - below < 2.0 * kMinSpacingDb) return false;
+        pavsDbm = 0.5 * (below + pavsDbm);
+    }
+}
+
+void DriveUpRun::Record(const Drive& low, const Drive& high, double level, double slope) {
+    double f = 0.0;
+    if (high.pavsDbm > low.pavsDbm) f = (level - low.compression) / (high.compression - low.compression);
+    auto line = [f](double a, double b) { return a + f * (b - a); };
+    const Outputs &a = low.out, &b = high.out;
+    CompressionPoint p;
+    p.level = level;
+    p.poutDbw = line(a.poutDbw, b.poutDbw);
+    p.pinDbw = line(Db(a.pinW), Db(b.pinW));
+    p.pavsDbw = line(low.pavsDbm, high.pavsDbm) - vexasim::kDbmOverDbw;
+    p.paePct = line(a.paePct, b.paePct);
+    p.drainEffPct = line(a.drainEffPct, b.drainEffPct);
+    p.gainDb = line(GainOf(c_, a), GainOf(c_, b));
+    p.idcA = line(a.idcA, b.idcA);
+    p.slope = slope;
+    result_.points.push_back(p);
+}
+
+// The slope of the compression at a drive: from the drive next to it when
+// that is near, else the one the nearby loads found at this level.
+double DriveUpRun::SlopeAt(size_t k, const Aim& aim) const {
+    if (drives_.size() < 2) return aim.hintSlope;
+    size_t j = k + 1;
+    if (k + 1 == drives_.size() ||
+        (k > 0 && drives_[k].pavsDbm - drives_[k - 1].pavsDbm <= drives_[k + 1].pavsDbm - drives_[k].pavsDbm))
+        j = k - 1;
+    if (std::fabs(drives_[j].pavsDbm - drives_[k].pavsDbm) > kLocalDb && aim.hintSlope > kFlatSlope)
+        return aim.hintSlope;
+    return Slope(drives_[std::min(j, k)], drives_[std::max(j, k)]);
+}
+
+// From drive k along its slope to the level, and a little past it (0: the
+// slope says nothing).
+double DriveUpRun::Along(size_t k, const Aim& aim) const {
+    const double slope = SlopeAt(k, aim);
+    if (!(slope > kFlatSlope)) return 0.0;
+    const double way = (aim.level - drives_[k].compression) / slope;
+    double past = std::max(kMinOvershootDb, kOvershoot * std::fabs(way));
+    // Near enough to close the bracket with this drive: aim at its far end.
+    if (std::fabs(way) + past > kCloseDb && std::fabs(way) < kCloseDb - kMinSpacingDb)
+        past = kCloseDb - std::fabs(way);
+    return way + std::copysign(past, way);
+}
+
+// Drives high - 1 and high bracket the level: records it when the bracket is
+// narrow, else drives once inside it. False when the search for this level ends.
+bool DriveUpRun::Narrow(size_t high, const Aim& aim) {
+    const double level = aim.level;
+    const Drive &lo = drives_[high - 1], &hi = drives_[high];
+    const double width = hi.pavsDbm - lo.pavsDbm;
+    if (width <= kLevelBracketDb) {
+        Record(lo, hi, level, Slope(lo, hi));
+        return false;
+    }
+    // Along the slope from the end nearer the level, but never from the
+    // start, whose slope says nothing of the level.
+    const size_t nearest = high > 1 && level - lo.compression <= hi.compression - level ? high - 1 : high;
+    double aimDbm = drives_[nearest].pavsDbm + Along(nearest, aim);
+    if (!(aimDbm >= lo.pavsDbm + kMinSpacingDb && aimDbm <= hi.pavsDbm - kMinSpacingDb)) {
+        // False position, kept off the bracket's ends.
+        const double f = (level - lo.compression) / (hi.compression - lo.compression);
+        aimDbm = lo.pavsDbm + std::min(std::max(f, 0.2), 0.8) * width;
+    }
+    return DriveAt(aimDbm);
+}
+
+// Every drive lies below the level: drives once above the highest, first where
+// the nearby loads found the level, then along the slope, never more than a step
+// at a time. False when the search for this level ends.
+bool DriveUpRun::Climb(Aim& aim) {
+    const Drive& top = drives_.back();
+    double aimDbm = top.pavsDbm + d_.step;
+    if (aim.hint && !aim.hinted && aim.hintDbm > top.pavsDbm + kMinSpacingDb) {
+        aimDbm = aim.hintDbm;
+        aim.hinted = true;
+    } else if (const double way = Along(drives_.size() - 1, aim); way > 0.0) {
+        aimDbm = top.pavsDbm + std::min(std::max(way, kMinSpacingDb), d_.step);
+    }
+    aimDbm = std::min(aimDbm, d_.cap);
+    if (aimDbm >= ceiling_) {
+        if (ceiling_ - top.pavsDbm < 2.0 * kMinSpacingDb) return false;
+        aimDbm = 0.5 * (top.pavsDbm + ceiling_);
+    }
+    return DriveAt(aimDbm);
+}
+
+void DriveUpRun::CapReached(double level) {
+    result_.capReached = true;
+    char buf[240];
+    std::snprintf(buf, sizeof buf,
+                  "the drive reached its cap of %g dBm with the gain compressed by %.2f dB, short of the "
+                  "%g dB asked (raise the cap or lower the level)",
+                  d_.cap, result_.reached, level);
+    result_.error = buf;
+}
+
+DriveUpRun::Found DriveUpRun::FindLevel(double level) {
+    Aim aim;
+    aim.level = level;
+    aim.hint = guide_ && guide_->Predict(c_, params_, loads_, level, aim.hintDbm, aim.hintSlope);
+    for (;;) {
+        // The first drive that meets the level, or the first that passes it and
+        // the one below: the bracket.
+        size_t high = drives_.size();
+        bool hit = false;
+        for (size_t k = 0; k < drives_.size() && high == drives_.size(); ++k) {
+            hit = std::fabs(drives_[k].compression - level) <= kLevelToleranceDb;
+            if (hit || drives_[k].compression > level) high = k;
+        }
+        if (hit) {
+            Record(drives_[high], drives_[high], level, SlopeAt(high, aim));
+            return Found::kEnded;
+        }
+        if (high < drives_.size()) {
+            if (!Narrow(high, aim)) return Found::kEnded;
+            continue;
+        }
+        if (drives_.back().pavsDbm >= d_.cap) {
+            CapReached(level);
+            return Found::kCapReached;
+        }
+        if (!Climb(aim)) return Found::kEnded;
+    }
+}
+
+}  // namespace
+
 bool DriveUp(const vexasim::CircuitData& c, const Params& params, const Loads& loads, Compression& result,
              DriveUpGuide* guide) {
     result = Compression();
-    const vexasim::CircuitData::DriveUp& d = c.driveUp;
-    std::vector<double> levels = d.levels;
+    std::vector<double> levels = c.driveUp.levels;
     std::sort(levels.begin(), levels.end());
-    std::vector<Drive> drives;           // ascending in available power
-    double smallSignal = 0.0;
-    double ceiling = HUGE_VAL;           // the lowest drive without a steady state
-    std::string failure;                 // what it said
-
-    auto simulate = [&](double pavsDbm) {
-        Loads at = loads;
-        at.pavsDbm = pavsDbm;
-        Drive drive;
-        drive.pavsDbm = pavsDbm;
-        std::string error;
-        if (!SimulateCircuit(c, params, at, drive.out, error)) {
-            char buf[80];
-            std::snprintf(buf, sizeof buf, "at an available power of %.2f dBm: ", pavsDbm);
-            failure = buf + error;
-            return false;
-        }
-        ++result.analyses;
-        result.periods += drive.out.periods;
-        result.seconds += drive.out.seconds;
-        drive.compression = drives.empty() ? 0.0 : smallSignal - GainOf(c, drive.out);
-        result.reached = std::max(result.reached, drive.compression);
-        result.expansion = std::max(result.expansion, -drive.compression);
-        const auto at_ = std::upper_bound(drives.begin(), drives.end(), pavsDbm,
-                                          [](double p, const Drive& x) { return p < x.pavsDbm; });
-        drives.insert(at_, std::move(drive));
-        return true;
-    };
-    // Deep into compression a circuit may not settle within the termination's
-    // tolerance: such a drive is tried again halfway to the drive below it, and no
-    // drive is aimed at or above it again.
-    auto drive = [&](double pavsDbm) {
-        for (int attempt = 0;; ++attempt) {
-            if (simulate(pavsDbm)) return true;
-            ceiling = std::min(ceiling, pavsDbm);
-            double below = d.start;
-            for (const Drive& x : drives)
-                if (x.pavsDbm < pavsDbm) below = x.pavsDbm;
-            if (attempt == kRetries || pavsDbm - below < 2.0 * kMinSpacingDb) return false;
-            pavsDbm = 0.5 * (below + pavsDbm);
-        }
-    };
-    auto record = [&](const Drive& low, const Drive& high, double level, double slope) {
-        double f = 0.0;
-        if (high.pavsDbm > low.pavsDbm) f = (level - low.compression) / (high.compression - low.compression);
-        auto line = [f](double a, double b) { return a + f * (b - a); };
-        const Outputs &a = low.out, &b = high.out;
-        CompressionPoint p;
-        p.level = level;
-        p.poutDbw = line(a.poutDbw, b.poutDbw);
-        p.pinDbw = line(Db(a.pinW), Db(b.pinW));
-        p.pavsDbw = line(low.pavsDbm, high.pavsDbm) - 30.0;
-        p.paePct = line(a.paePct, b.paePct);
-        p.drainEffPct = line(a.drainEffPct, b.drainEffPct);
-        p.gainDb = line(GainOf(c, a), GainOf(c, b));
-        p.idcA = line(a.idcA, b.idcA);
-        p.slope = slope;
-        result.points.push_back(p);
-    };
-
-    if (!drive(d.start)) {
-        result.error = failure;
-        return false;
-    }
-    smallSignal = GainOf(c, drives.front().out);
-    result.smallSignalDb = smallSignal;
+    DriveUpRun run(c, params, loads, result, guide);
+    if (!run.Start()) return false;
     for (const double level : levels) {
-        double hintDbm = 0.0, hintSlope = 0.0;
-        const bool hint = guide && guide->Predict(c, params, loads, level, hintDbm, hintSlope);
-        // The slope of the compression at a drive: from the drive next to it when
-        // that is near, else the one the nearby loads found at this level.
-        auto slopeAt = [&](size_t k) {
-            if (drives.size() < 2) return hintSlope;
-            size_t j = k + 1;
-            if (k + 1 == drives.size() ||
-                (k > 0 && drives[k].pavsDbm - drives[k - 1].pavsDbm <= drives[k + 1].pavsDbm - drives[k].pavsDbm))
-                j = k - 1;
-            if (std::fabs(drives[j].pavsDbm - drives[k].pavsDbm) > kLocalDb && hintSlope > kFlatSlope)
-                return hintSlope;
-            return Slope(drives[std::min(j, k)], drives[std::max(j, k)]);
-        };
-        // From drive k along its slope to the level, and a little past it (0: the
-        // slope says nothing).
-        auto along = [&](size_t k) {
-            const double slope = slopeAt(k);
-            if (!(slope > kFlatSlope)) return 0.0;
-            const double way = (level - drives[k].compression) / slope;
-            double past = std::max(kMinOvershootDb, kOvershoot * std::fabs(way));
-            // Near enough to close the bracket with this drive: aim at its far end.
-            if (std::fabs(way) + past > kCloseDb && std::fabs(way) < kCloseDb - kMinSpacingDb)
-                past = kCloseDb - std::fabs(way);
-            return way + std::copysign(past, way);
-        };
-        bool hinted = false;
-        for (;;) {
-            // The first drive that meets the level, or the first that passes it and
-            // the one below: the bracket.
-            size_t high = drives.size();
-            bool hit = false;
-            for (size_t k = 0; k < drives.size() && high == drives.size(); ++k) {
-                hit = std::fabs(drives[k].compression - level) <= kLevelToleranceDb;
-                if (hit || drives[k].compression > level) high = k;
-            }
-            if (hit) {
-                record(drives[high], drives[high], level, slopeAt(high));
-                break;
-            }
-            if (high < drives.size()) {
-                const Drive &lo = drives[high - 1], &hi = drives[high];
-                const double width = hi.pavsDbm - lo.pavsDbm;
-                if (width <= kLevelBracketDb) {
-                    record(lo, hi, level, Slope(lo, hi));
-                    break;
-                }
-                // Along the slope from the end nearer the level, but never from the
-                // start, whose slope says nothing of the level.
-                const size_t nearest = high > 1 && level - lo.compression <= hi.compression - level ? high - 1 : high;
-                double aim = drives[nearest].pavsDbm + along(nearest);
-                if (!(aim >= lo.pavsDbm + kMinSpacingDb && aim <= hi.pavsDbm - kMinSpacingDb)) {
-                    // False position, kept off the bracket's ends.
-                    const double f = (level - lo.compression) / (hi.compression - lo.compression);
-                    aim = lo.pavsDbm + std::min(std::max(f, 0.2), 0.8) * width;
-                }
-                if (!drive(aim)) break;
-                continue;
-            }
-            const Drive& top = drives.back();
-            if (top.pavsDbm >= d.cap) {
-                result.capReached = true;
-                char buf[240];
-                std::snprintf(buf, sizeof buf,
-                              "the drive reached its cap of %g dBm with the gain compressed by %.2f dB, short of the "
-                              "%g dB asked (raise the cap or lower the level)",
-                              d.cap, result.reached, level);
-                result.error = buf;
-                if (guide) guide->Add(c, params, loads, result);
-                return true;
-            }
-            // Below the level: first where the nearby loads found it, then along
-            // the slope, never more than a step at a time.
-            double aim = top.pavsDbm + d.step;
-            if (hint && !hinted && hintDbm > top.pavsDbm + kMinSpacingDb) {
-                aim = hintDbm;
-                hinted = true;
-            } else if (const double way = along(drives.size() - 1); way > 0.0) {
-                aim = top.pavsDbm + std::min(std::max(way, kMinSpacingDb), d.step);
-            }
-            aim = std::min(aim, d.cap);
-            if (aim >= ceiling) {
-                if (ceiling - top.pavsDbm < 2.0 * kMinSpacingDb) break;
-                aim = 0.5 * (top.pavsDbm + ceiling);
-            }
-            if (!drive(aim)) break;
+        if (run.FindLevel(level) == DriveUpRun::Found::kCapReached) {
+            if (guide) guide->Add(c, params, loads, result);
+            return true;
         }
-        if (result.points.empty() || result.points.back().level != level) {
-            result.error = failure;
-            return false;
-        }
+        if (!run.Recorded(level)) return false;
     }
     if (guide) guide->Add(c, params, loads, result);
     return true;

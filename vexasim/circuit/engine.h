@@ -17,8 +17,8 @@
 
 namespace circuit {
 
-// Reference impedance of the tuner's reflection coefficients.
-constexpr double kZ0 = 50.0;
+// Reference impedance of the tuner's reflection coefficients (vexasim/analysis.h).
+using vexasim::kZ0;
 
 // The netlist's .param values: name and value as the project file writes it
 // (angles in degrees).

@@ -222,7 +222,7 @@ bool SimulateCircuit(const vexasim::CircuitData& c, const Params& params, const 
             out.paePct = supplied ? 100.0 * (out.poutW - out.pinW) / out.pdcW : 0.0;
             out.gainDb = 10.0 * std::log10(pout / pin);
             if (!c.input.empty()) {
-                out.pavsW = std::pow(10.0, (loads.pavsDbm - 30.0) / 10.0);
+                out.pavsW = vexasim::DbmToWatts(loads.pavsDbm);
                 out.gtDb = 10.0 * std::log10(pout / out.pavsW);
             }
             if (!e.continuation) EndAnalyses();

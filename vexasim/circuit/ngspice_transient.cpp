@@ -13,7 +13,7 @@
 namespace circuit {
 
 Complex IncidentWave(const Loads& loads) {
-    const double pavs = std::pow(10.0, (loads.pavsDbm - 30.0) / 10.0);
+    const double pavs = vexasim::DbmToWatts(loads.pavsDbm);
     return Complex(std::sqrt(2.0 * kZ0 * pavs * std::max(0.0, 1.0 - std::norm(loads.source[0]))), 0.0);
 }
 

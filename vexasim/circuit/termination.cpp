@@ -132,19 +132,31 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         gammaError_ = currentChange_ = 0.0;
         return true;
     }
-    const double z0 = kZ0;
+    MeasureSettling(end, i[1]);
+    MeasureWaves(v, i);
+    Learn();
+    if (gammaError_ < kGammaTolerance) return currentChange_ < kCurrentTolerance;
+    if (holds_ >= 2 && currentChange_ > 1e-3) return false;  // the circuit still settles: wait for it
+    Correct(end);
+    return false;
+}
+
+void TerminationLoop::MeasureSettling(double end, Complex i1) {
     if (holds_ >= 2) {
         // Measured periods overlap: the change over the shift between them,
         // scaled to a period (a settling that slows down changes at least as
         // much over the earlier half as over the later one).
         const double shift = std::min((end - lastEnd_) / period_, 1.0);
-        currentChange_ = std::abs(i[1] - iLast_) / std::max(std::abs(i[1]), 1e-15) / shift;
+        currentChange_ = std::abs(i1 - iLast_) / std::max(std::abs(i1), 1e-15) / shift;
     } else {
         currentChange_ = 1.0;
     }
-    iLast_ = i[1];
+    iLast_ = i1;
     lastEnd_ = end;
+}
 
+void TerminationLoop::MeasureWaves(const Complex v[4], const Complex i[4]) {
+    const double z0 = kZ0;
     Complex a[kParts], b[kParts];
     for (int n = 0; n < kParts; ++n) {
         const Complex vn = n == 0 ? v[0] - bias_.vdd : v[n];
@@ -167,7 +179,9 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         worst = std::max(worst, std::abs(b[n] - gamma_[n] * a[n] - sent) / std::max(scale, std::abs(incident_)));
     }
     gammaError_ = worst;
+}
 
+void TerminationLoop::Learn() {
     // Broyden's update of the circuit's reflection from the secant between this
     // period and the point the steps start from: the circuit couples DC and
     // harmonics, most of all when it clips.
@@ -194,9 +208,9 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     history_.push_back(Secant{xLast_, aLast_});
     if (history_.size() > kHistory) history_.erase(history_.begin());
     if (!careful_) Refit();
-    if (gammaError_ < kGammaTolerance) return currentChange_ < kCurrentTolerance;
-    if (holds_ >= 2 && currentChange_ > 1e-3) return false;  // the circuit still settles: wait for it
+}
 
+void TerminationLoop::Correct(double end) {
     // Damped Newton: a correction that made the error larger is tried again from
     // the last better point, with what it taught and half the length (a transistor
     // driven into its diode or breakdown answers a full step with nonsense).
@@ -205,7 +219,7 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
     for (double e : r) norm += e * e;
     // A correction that seems to have made things worse is judged again half a
     // period later: a circuit that settles slowly may still be on its way.
-    if (accepted_ && norm >= acceptedNorm_ && holds_ == 1 && !careful_) return false;
+    if (accepted_ && norm >= acceptedNorm_ && holds_ == 1 && !careful_) return;
     // Halving to nothing: what the circuit taught no longer leads anywhere (a
     // secant across a jump of the circuit's state); start over from the guess.
     if (accepted_ && norm >= acceptedNorm_ && fraction_ < kSmallest) {
@@ -224,7 +238,6 @@ bool TerminationLoop::EndPeriod(double end, const Complex v[4], const Complex i[
         fraction_ *= 0.5;
     }
     Step(end);
-    return false;
 }
 
 void TerminationLoop::Retarget(const Loads& loads, double end, Complex incident) {

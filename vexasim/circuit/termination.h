@@ -118,6 +118,13 @@ private:
     Vector Residual(const Vector& a, const Vector& b) const;  // b - gamma a: the load errors
     Vector Solve(const Vector& r) const;                       // the step that removes them
     void Step(double end);                                     // from the accepted point
+    // The parts of EndPeriod: how much the fundamental current still changes; the
+    // waves of the period and how far they miss the loads; what the period
+    // teaches of the circuit's reflection; and the next correction of the source.
+    void MeasureSettling(double end, Complex i1);
+    void MeasureWaves(const Complex v[4], const Complex i[4]);
+    void Learn();
+    void Correct(double end);                                  // after a period that missed
     void StartRamp(double end);
 
     Complex gamma_[kParts];

@@ -17,7 +17,7 @@ struct Device {
     double conductionDeg = 360.0; // conduction angle: 360 class A ... 180 class B
     double drive = 1.0;           // input drive relative to saturation, 0..1
     double gainDb = 15.0;         // small-signal gain, dB
-    double z0 = 50.0;             // reference impedance, ohm
+    double z0 = vexasim::kZ0;     // reference impedance, ohm
 };
 
 // The loads presented at the fundamental and the 2nd and 3rd harmonics (the

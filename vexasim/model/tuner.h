@@ -6,15 +6,13 @@
 #include <complex>
 #include <string>
 
+#include "vexasim/analysis.h"
 #include "vexasim/host.h"
 
 namespace vexasim {
 
-// The reference impedance of the tuners' reflection coefficients, ohm.
-constexpr double kTunerZ0 = 50.0;
-
 // The impedance a reflection coefficient stands for.
-inline std::complex<double> GammaToImpedance(std::complex<double> gamma, double z0 = kTunerZ0) {
+inline std::complex<double> GammaToImpedance(std::complex<double> gamma, double z0 = kZ0) {
     return z0 * (1.0 + gamma) / (1.0 - gamma);
 }
 

@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "vexasim/report/chart_contours.h"
 #include "vexasim/report/outputs.h"
 #include "vexasim/report/run_results.h"
 

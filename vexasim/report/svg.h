@@ -71,25 +71,6 @@ struct ChartView {
 };
 ChartView ViewOf(const ChartOptions& options);
 
-// A contour measurement the chart draws.
-struct ChartContour {
-    const MeasurementData* m = nullptr;
-    std::string measurement;  // what was contoured into the data file ("PA:Pout"), when known
-    std::string unit;         // its display unit, when known
-    std::string colour;
-    bool earlier = false;  // left by an earlier run
-    bool inRun = false;    // its data file was written by the run whose region is known
-    ContourGrid grid;
-    GridMax max;  // inside the region where known
-    bool maxOnEdge = false;
-};
-
-// The contour measurements of the graph the chart draws, in order: this run's (the
-// last contour measurement of each data file the run contoured), then, when asked
-// for, the others. Data files that are missing or malformed are reported in problems.
-std::vector<ChartContour> ChartContours(const ProjectData& project, const GraphData& graph,
-                                        const ChartOptions& options, std::vector<std::string>* problems = nullptr);
-
 // "38 dBm", "50%", "1.5": a value with its display unit as the chart writes it.
 std::string WithUnit(double value, const std::string& unit, const char* format = "%g");
 

@@ -12,7 +12,7 @@
 
 #include "gamma/predefined_grid.h"
 #include "host/angles.h"
-#include "vexasim/app/pursuit.h"
+#include "vexasim/app/pursuit_report.h"
 #include "vexasim/report/run_results.h"
 #include "vexasim/device/pa_model.h"
 
@@ -392,6 +392,26 @@ TEST(Pursuit, EndsAndRefusalsAreSaid) {
     EXPECT_EQ(vexasim::DefaultTolerance("dB", 40), 0.05);
     EXPECT_EQ(vexasim::DefaultTolerance("%", 60), 0.5);
     EXPECT_NEAR(vexasim::DefaultTolerance("W", -20), 0.2, 1e-12);
+}
+
+// The chart's close view holds the last round's grid, the optima and the whole
+// trade-off line; without rounds it is the whole chart.
+TEST(Pursuit, TheCloseViewHoldsTheLastGridAndTheTradeOffLine) {
+    vexasim::PursuitReport r;
+    vexasim::GammaPoint centre{0.5, 0.5};
+    double half = 0;
+    vexasim::PursuitView(r, centre, half);
+    EXPECT_EQ(centre.re, 0.0);
+    EXPECT_EQ(centre.im, 0.0);
+    EXPECT_EQ(half, 1.0);
+    vexasim::RoundGrid g;
+    g.centerMag = 0.3, g.centerAngDeg = 180, g.radius = 0.05;  // spans re -0.35 .. -0.25
+    r.grids.push_back(g);
+    r.tradeOff.push_back({{-0.1, 0.0}, 0, 0});
+    vexasim::PursuitView(r, centre, half);
+    EXPECT_NEAR(centre.re, -0.225, 1e-9);
+    EXPECT_NEAR(centre.im, 0.0, 1e-9);
+    EXPECT_NEAR(half, 0.9 * 0.25, 1e-9);
 }
 
 TEST(EdgeHint, SaysWhatTheUserCanDo) {
