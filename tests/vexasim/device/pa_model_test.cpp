@@ -16,6 +16,16 @@ pa::Loads Resistive(double r, double z0 = 50.0) {
     return l;
 }
 
+// A 28 V device of 2 A peak without a knee, at a conduction angle in degrees.
+pa::Device Kneeless(double conductionDeg) {
+    pa::Device d;
+    d.vdd = 28;
+    d.vknee = 0;
+    d.imax = 2;
+    d.conductionDeg = conductionDeg;
+    return d;
+}
+
 TEST(PaModel, FourierComponentsMatchClassAAndClassB) {
     // Class A: DC and fundamental are both half the peak; no harmonics.
     EXPECT_NEAR(pa::CurrentHarmonic(0, 2 * kPi), 0.5, 1e-12);
@@ -42,11 +52,7 @@ TEST(PaModel, FourierComponentsMatchClassAAndClassB) {
 }
 
 TEST(PaModel, ClassAOptimumAndCurrentLimitedSide) {
-    pa::Device d;
-    d.vdd = 28;
-    d.vknee = 0;
-    d.imax = 2;
-    d.conductionDeg = 360;
+    pa::Device d = Kneeless(360);
     const double vm = d.vdd - d.vknee;
     const double ropt = 2 * vm / d.imax, popt = vm * d.imax / 4;
     pa::Outputs o = pa::Evaluate(d, Resistive(ropt));
@@ -64,11 +70,7 @@ TEST(PaModel, ClassAOptimumAndCurrentLimitedSide) {
 }
 
 TEST(PaModel, ClassBEfficiencyAndTheSecondHarmonic) {
-    pa::Device d;
-    d.vdd = 28;
-    d.vknee = 0;
-    d.imax = 2;
-    d.conductionDeg = 180;
+    pa::Device d = Kneeless(180);
     const double ropt = 2 * d.vdd / d.imax;
     pa::Outputs shorted = pa::Evaluate(d, Resistive(ropt));  // default terminations: shorts
     EXPECT_NEAR(shorted.drainEffPct / (100 * kPi / 4), 1.0, 0.01);
